@@ -1,0 +1,23 @@
+#pragma once
+// The one module-state record: the persisted settings and the run-time state.
+#include "settings/ChimeSettings.h"
+
+#include <windows.h>
+
+namespace tolltone {
+
+struct ChimeModule : ChimeSettings {
+    int32_t PortableMode = 0;
+    HINSTANCE Instance = nullptr;
+    HWND ParentWindow = nullptr;
+    int16_t LastMinute = -1;
+    // Unload saves only settings that were loaded (or confirmed by the user): a
+    // host that unloads before InitialLoad must not overwrite a stored file with
+    // the defaults.
+    bool SettingsLoaded = false;
+};
+
+// The record of the loaded library; null before attach and after detach.
+extern ChimeModule* CurrentModule;
+
+} // namespace tolltone

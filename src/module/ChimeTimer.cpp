@@ -1,0 +1,27 @@
+#include "module/ChimeTimer.h"
+
+#include "scheduler/ChimeRules.h"
+#include "scheduler/Win32ChimeEnvironment.h"
+
+namespace tolltone {
+namespace {
+
+void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
+    ChimeModule* module = CurrentModule;
+    if (timerId != ChimeTimerId || module == nullptr) return;
+    Win32ChimeEnvironment environment(module->ParentWindow, ChimeTimerProc);
+    ChimeTick(*module, module->LastMinute, environment);
+}
+
+} // namespace
+
+int ArmChimeTimer(ChimeModule& module) {
+    Win32ChimeEnvironment environment(module.ParentWindow, ChimeTimerProc);
+    return ArmChimeTimer(static_cast<const ChimeSettings&>(module), environment);
+}
+
+BOOL StopChimeTimer(const ChimeModule& module) {
+    return ::KillTimer(module.ParentWindow, ChimeTimerId);
+}
+
+} // namespace tolltone

@@ -1,0 +1,42 @@
+// Library load and unload: the record lives from process attach to detach.
+#include "module/ChimeModule.h"
+#include "module/ChimeTimer.h"
+#include "settings/SettingsFile.h"
+
+#include <new>
+
+namespace tolltone {
+
+ChimeModule* CurrentModule = nullptr;
+
+namespace {
+
+BOOL AttachModule(HINSTANCE instance) {
+    ChimeModule* module = new (std::nothrow) ChimeModule;
+    if (module == nullptr) return FALSE;
+    module->Instance = instance;
+    module->LastMinute = -1;
+    CurrentModule = module;
+    return TRUE;
+}
+
+void DetachModule() {
+    ChimeModule* module = CurrentModule;
+    if (module == nullptr) return;
+    StopChimeTimer(*module);
+    if (module->SettingsLoaded)
+        SaveSettings(SettingsFilePath(module->PortableMode, module->Instance), module->Instance, *module);
+    CurrentModule = nullptr;
+    delete module;
+}
+
+} // namespace
+} // namespace tolltone
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) noexcept {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH: return tolltone::AttachModule(instance);
+    case DLL_PROCESS_DETACH: tolltone::DetachModule(); return TRUE;
+    default: return TRUE;
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Joins path parts with single backslashes into a fixed buffer. Unlike a bare
+// "%s\%s" format it never writes past the buffer: a result that does not fit
+// leaves the output empty and gives false.
+#include <initializer_list>
+
+namespace tolltone {
+
+template <class Unit>
+bool JoinPath(Unit* output, int capacity, std::initializer_list<const Unit*> parts) {
+    if (capacity < 1) return false;
+    int length = 0;
+    auto append = [&](Unit unit) {
+        if (length + 1 >= capacity) return false;
+        output[length++] = unit;
+        return true;
+    };
+    bool first = true;
+    for (const Unit* part : parts) {
+        if (!first && !append(Unit('\\'))) {
+            output[0] = Unit(0);
+            return false;
+        }
+        first = false;
+        for (; *part != Unit(0); ++part) {
+            if (!append(*part)) {
+                output[0] = Unit(0);
+                return false;
+            }
+        }
+    }
+    output[length] = Unit(0);
+    return true;
+}
+
+} // namespace tolltone

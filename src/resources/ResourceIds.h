@@ -1,0 +1,19 @@
+// Identifiers of the string table and the dialog, shared by Tolltone.rc and the C++.
+#pragma once
+
+#define IDS_TITLE               500
+#define IDS_BROWSE_TITLE        510
+#define IDS_HELP_FILE           515
+#define IDS_LEGACY_KEY          600
+#define IDS_SECTION             601
+#define IDS_KEY_ENABLE          650
+#define IDS_KEY_SIGNAL_TYPE     651
+#define IDS_KEY_INTERVAL        652
+#define IDS_KEY_TIME_TYPE       653
+#define IDS_KEY_WAVE_NAME       654
+#define IDS_OLD_MAKER_FOLDER    655
+#define IDS_MAKER_FOLDER        656
+#define IDS_SETTINGS_FILE       657
+#define IDS_HOST_FOLDER         658
+
+#define IDD_SETTINGS            3000

@@ -1,0 +1,34 @@
+#include "scheduler/Win32ChimeEnvironment.h"
+
+#include "scheduler/ChimeRules.h"
+#include "scheduler/StrikeWorker.h"
+
+#include <mmsystem.h>
+
+namespace tolltone {
+
+LocalClockReading Win32ChimeEnvironment::Now() {
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    return {local.wHour, local.wMinute, local.wSecond};
+}
+
+void Win32ChimeEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+void Win32ChimeEnvironment::SetChimeTimer(unsigned elapseMs) {
+    ::SetTimer(window_, ChimeTimerId, elapseMs, callback_);
+}
+
+void Win32ChimeEnvironment::KillChimeTimer() { ::KillTimer(window_, ChimeTimerId); }
+
+// No SND_FILENAME and no SND_NODEFAULT: system sound names work too, and an
+// unplayable name sounds the default sound.
+void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) {
+    ::PlaySoundW(waveName, nullptr, SND_ASYNC);
+}
+
+bool Win32ChimeEnvironment::StartStrikes(int strokes, const wchar_t* waveName) {
+    return StartStrikeWorker(strokes, waveName);
+}
+
+} // namespace tolltone

@@ -1,0 +1,25 @@
+#pragma once
+// The scheduler's environment on Windows: local clock, window timer, sound player.
+#include "scheduler/ChimeTick.h"
+
+#include <windows.h>
+
+namespace tolltone {
+
+class Win32ChimeEnvironment final : public ChimeEnvironment {
+public:
+    Win32ChimeEnvironment(HWND window, TIMERPROC callback) : window_(window), callback_(callback) {}
+
+    LocalClockReading Now() override;
+    void Sleep(unsigned milliseconds) override;
+    void SetChimeTimer(unsigned elapseMs) override;
+    void KillChimeTimer() override;
+    void PlayOnce(const wchar_t* waveName) override;
+    bool StartStrikes(int strokes, const wchar_t* waveName) override;
+
+private:
+    HWND window_;
+    TIMERPROC callback_;
+};
+
+} // namespace tolltone

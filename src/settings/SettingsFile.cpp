@@ -1,0 +1,95 @@
+#include "settings/SettingsFile.h"
+
+#include "paths/PathRules.h"
+#include "paths/PathJoin.h"
+#include "resources/ResourceIds.h"
+#include "resources/ResourceText.h"
+#include "settings/IniInteger.h"
+
+#include <shlobj.h>
+
+namespace tolltone {
+namespace {
+
+struct IntegerKey {
+    UINT keyId;
+    int32_t ChimeSettings::*field;
+    int32_t fallback;
+    bool unsignedForm;
+};
+
+// The file's order of keys; WaveName comes last.
+constexpr IntegerKey IntegerKeys[] = {
+    {IDS_KEY_ENABLE, &ChimeSettings::Enable, 0, false},
+    {IDS_KEY_SIGNAL_TYPE, &ChimeSettings::SignalType, 0, false},
+    {IDS_KEY_INTERVAL, &ChimeSettings::Interval, NoChime, true},
+    {IDS_KEY_TIME_TYPE, &ChimeSettings::TimeType, 0, false},
+};
+
+} // namespace
+
+SettingsPath PerUserSettingsPath(HINSTANCE strings, UINT makerFolderId) {
+    SettingsPath path;
+    wchar_t appData[PathUnits] = {};
+    // The folder query's result is not trusted beyond its text: an empty folder
+    // gives no usable path.
+    ::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData);
+    if (appData[0] == L'\0') return path;
+    const ResourceText maker = LoadResourceText(strings, makerFolderId);
+    const ResourceText host = LoadResourceText(strings, IDS_HOST_FOLDER);
+    const ResourceText file = LoadResourceText(strings, IDS_SETTINGS_FILE);
+    path.valid = JoinPath<wchar_t>(path.text, PathUnits, {appData, maker.text, host.text, file.text});
+    return path;
+}
+
+SettingsPath PerUserSettingsPath(HINSTANCE strings) {
+    return PerUserSettingsPath(strings, IDS_MAKER_FOLDER);
+}
+
+SettingsPath HostDirectorySettingsPath(HINSTANCE strings) {
+    SettingsPath path;
+    wchar_t directory[PathUnits] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, directory, PathUnits);
+    if (length == 0 || length >= PathUnits) return path;  // a cut name is a wrong folder
+    DirectoryName(directory, directory, PathUnits, NoDoubleByte{});
+    const ResourceText file = LoadResourceText(strings, IDS_SETTINGS_FILE);
+    path.valid = JoinPath<wchar_t>(path.text, PathUnits, {directory, file.text});
+    return path;
+}
+
+SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings) {
+    return portableMode != 0 ? HostDirectorySettingsPath(strings) : PerUserSettingsPath(strings);
+}
+
+int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+    if (!path.valid) {
+        settings = ChimeSettings{};
+        return 0;
+    }
+    const ResourceText section = LoadResourceText(strings, IDS_SECTION);
+    for (const IntegerKey& key : IntegerKeys) {
+        const ResourceText name = LoadResourceText(strings, key.keyId);
+        wchar_t value[32] = {};
+        ::GetPrivateProfileStringW(section.text, name.text, L"", value, 32, path.text);
+        settings.*key.field = ParseIniInteger(value, key.fallback);
+    }
+    const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
+    return static_cast<int>(::GetPrivateProfileStringW(section.text, waveKey.text, L"",
+                                                       settings.WaveName, PathUnits, path.text));
+}
+
+int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings) {
+    if (!path.valid) return 0;
+    const ResourceText section = LoadResourceText(strings, IDS_SECTION);
+    BOOL result = FALSE;
+    for (const IntegerKey& key : IntegerKeys) {
+        const ResourceText name = LoadResourceText(strings, key.keyId);
+        const IniIntegerText value = FormatIniInteger(settings.*key.field, key.unsignedForm);
+        result = ::WritePrivateProfileStringW(section.text, name.text, value.text, path.text);
+    }
+    const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
+    result = ::WritePrivateProfileStringW(section.text, waveKey.text, settings.WaveName, path.text);
+    return result;
+}
+
+} // namespace tolltone

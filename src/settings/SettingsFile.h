@@ -1,0 +1,28 @@
+#pragma once
+// The settings file Tolltone.ini: where it lives and how the five settings are
+// read from and written to it.
+#include "settings/ChimeSettings.h"
+
+#include <windows.h>
+
+namespace tolltone {
+
+struct SettingsPath {
+    wchar_t text[PathUnits] = {};
+    bool valid = false;  // false when the location could not be found or is too long
+};
+
+// AppData\<maker>\Quiver\Tolltone.ini; maker is the string id of the maker folder.
+SettingsPath PerUserSettingsPath(HINSTANCE strings, UINT makerFolderId);
+SettingsPath PerUserSettingsPath(HINSTANCE strings);
+// Tolltone.ini beside the host process's executable.
+SettingsPath HostDirectorySettingsPath(HINSTANCE strings);
+SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings);
+
+// Reads the five keys into settings (defaults for what is missing); returns the
+// number of units stored in WaveName.
+int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
+// Writes the five keys in their fixed order; returns the last write's result.
+int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings);
+
+} // namespace tolltone
