@@ -7,6 +7,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
 # One file to copy: no libgcc, libstdc++ or winpthread DLLs beside the module.
 set(TOLLTONE_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+add_link_options(${TOLLTONE_STATIC_RUNTIME})
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
 add_subdirectory(src)

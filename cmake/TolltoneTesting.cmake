@@ -1,0 +1,16 @@
+# tolltone_add_tests(target [RESOURCE_LOCK name...])
+# Natively every gtest case becomes a ctest test. Under Wine each executable runs
+# as one ctest test: a Wine start costs about a second, a case a millisecond.
+function(tolltone_add_tests target)
+  cmake_parse_arguments(ARG "" "" "RESOURCE_LOCK" ${ARGN})
+  if(WIN32)
+    add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+    set_tests_properties(${target} PROPERTIES TIMEOUT 300 LABELS wine)
+    if(ARG_RESOURCE_LOCK)
+      set_tests_properties(${target} PROPERTIES RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+    endif()
+  else()
+    include(GoogleTest)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native)
+  endif()
+endfunction()

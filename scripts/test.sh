@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds both presets, runs the native core
+# tests under the sanitizers and the Windows tests (unit and end to end) under Wine.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || exit 1
+bash scripts/build.sh native > build-native.log 2>&1 || { cat build-native.log; exit 1; }
+bash scripts/build.sh windows > build-windows.log 2>&1 || { cat build-windows.log; exit 1; }
+rm -f build-native.log build-windows.log
+
+export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all
+bash scripts/wine-prefix.sh "$WINEPREFIX" || exit 1
+# One wineserver for the whole run, started without a display; each Wine start
+# then takes about a second.
+(unset DISPLAY; wineserver -k 2>/dev/null; wineserver -w; wineserver -p)
+trap 'wineserver -k 2>/dev/null' EXIT
+
+passed=0
+failed=0
+run_ctest() {
+    local log
+    log=$(mktemp)
+    ctest --test-dir "$1" -j2 --output-on-failure "${@:2}" 2>&1 | tee "$log"
+    local summary
+    summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+    rm -f "$log"
+    if [ -z "$summary" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    local bad total
+    bad=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+)/\1/')
+    total=$(echo "$summary" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+)/\2/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
+run_ctest build/native
+run_ctest build/windows
+
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# End to end: the sample host loads the real Tolltone.dll under Wine, the local
+# clock is set just before a chime minute with faketime, and an ALSA file PCM
+# captures everything the module plays. Strokes = captured bytes / WAV data bytes.
+#
+#   chime-e2e.sh BIN_DIR WORK_DIR SCENARIO
+set -euo pipefail
+
+bin=$1
+work=$2
+scenario=$3
+: "${WINEPREFIX:?set WINEPREFIX to the build prefix}"
+export WINEPREFIX WINEDEBUG=-all NO_FAKE_STAT=1
+
+rm -rf "$work"
+mkdir -p "$work/home"
+capture="$work/captured.raw"
+: > "$capture"
+cat > "$work/home/.asoundrc" <<ASOUND
+pcm.!default { type file; slave.pcm "null"; file "| cat >> $capture"; format "raw" }
+ASOUND
+
+fail() { echo "FAIL [$scenario]: $*"; exit 1; }
+
+host() { HOME="$work/home" wine "$bin/SampleHost.exe" "$@" | tr -d '\r'; }
+
+settings_file=$(winepath -u "$(host --settings-path)" | tr -d '\r')
+backup="$work/settings.backup"
+if [ -f "$settings_file" ]; then cp "$settings_file" "$backup"; fi
+restore() { if [ -f "$backup" ]; then cp "$backup" "$settings_file"; else rm -f "$settings_file"; fi; }
+trap restore EXIT
+
+# make_wav SECONDS_OF_SOUND -> windows path; sets wav_bytes
+make_wav() {
+    local frames=$1
+    python3 "$(dirname "$0")/../../scripts/make-wav.py" "$work/chime.wav" --frames "$frames" --rate 22050
+    wav_bytes=$((frames * 2))
+    wav_path=$(winepath -w "$work/chime.wav" | tr -d '\r')
+}
+
+write_settings() {  # ENABLE SIGNALTYPE INTERVAL TIMETYPE
+    printf '[Tolltone]\r\nEnable=%s\r\nSignalType=%s\r\nInterval=%s\r\nTimeType=%s\r\nWaveName=%s\r\n' \
+        "$1" "$2" "$3" "$4" "$wav_path" > "$settings_file"
+}
+
+captured_strokes() {
+    local bytes
+    bytes=$(stat -c %s "$capture")
+    [ $((bytes % wav_bytes)) -eq 0 ] || fail "captured $bytes bytes, not a whole number of $wav_bytes-byte strokes"
+    echo $((bytes / wav_bytes))
+}
+
+# run_host FAKE_START SILENT_UNTIL_SECONDS HOST_ARGS... : starts the host at the
+# fake local time, checks that nothing has played SILENT_UNTIL seconds later, waits.
+run_host() {
+    local start=$1 silent_until=$2
+    shift 2
+    FAKETIME_DONT_FAKE_MONOTONIC=1 faketime "2026-12-08 $start" \
+        env HOME="$work/home" wine "$bin/SampleHost.exe" "$@" > "$work/host.log" 2>&1 &
+    local pid=$!
+    sleep "$silent_until"
+    local early
+    early=$(stat -c %s "$capture")
+    wait "$pid" || fail "host exited with $? $(cat "$work/host.log")"
+    tr -d '\r' < "$work/host.log"
+    [ "$early" -eq 0 ] || fail "$early bytes played before the chime minute"
+}
+
+expect_strokes() {
+    local got
+    got=$(captured_strokes)
+    echo "[$scenario] strokes captured: $got (expected $1)"
+    [ "$got" -eq "$1" ] || fail "captured $got strokes, expected $1"
+}
+
+case "$scenario" in
+strike-hour)        # 12-hour clock, 10:00 -> ten strokes, nothing before
+    make_wav 8000
+    write_settings 1 1 3600 0
+    run_host 09:59:45 13 --seconds 20
+    expect_strokes 10
+    ;;
+once-per-interval)  # every 15 minutes, one chime at :15
+    make_wav 8000
+    write_settings 1 0 900 0
+    run_host 10:14:45 13 --seconds 20
+    expect_strokes 1
+    ;;
+half-hour-zone)     # local 10:00 in UTC+5:30 is 04:30 UTC: the hour strikes by local time
+    make_wav 8000
+    write_settings 1 1 3600 0
+    TZ=Asia/Kolkata run_host 09:59:45 13 --seconds 20
+    expect_strokes 10
+    ;;
+unload-during-strike)  # the host unloads the module one second into a ten-stroke strike
+    make_wav 44100
+    write_settings 1 1 3600 0
+    run_host 09:59:45 13 --seconds 26 --unload-at 10:00:01
+    grep -q "module still mapped: yes" "$work/host.log" || fail "the strike had ended before the unload"
+    expect_strokes 10
+    grep -q "Interval=3600" "$settings_file" || fail "settings not saved at the delayed unload"
+    ;;
+exit-while-loaded)  # the host process ends with the module loaded: settings are saved
+    make_wav 800
+    printf '[Tolltone]\r\nEnable=0\r\nInterval=-1\r\n' > "$settings_file"
+    host --seconds 1 --keep-loaded > "$work/host.log"
+    grep -q "Interval=4294967295" "$settings_file" || fail "settings not saved at process end: $(cat "$settings_file")"
+    echo "[$scenario] saved: $(tr -d '\r' < "$settings_file" | tr '\n' ' ')"
+    ;;
+*)
+    fail "unknown scenario"
+    ;;
+esac
+echo "PASS [$scenario]"

@@ -1,0 +1,134 @@
+// The settings file through the platform's real profile functions.
+#include "settings/SettingsFile.h"
+#include "support/WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+using namespace tolltone;
+using namespace tolltone::fakes;
+
+namespace {
+
+const char DefaultsFile[] =
+    "[Tolltone]\r\nEnable=0\r\nSignalType=0\r\nInterval=4294967295\r\nTimeType=0\r\nWaveName=\r\n";
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    SettingsPath PathOf(const wchar_t* name) {
+        SettingsPath path;
+        std::wcsncpy(path.text, folder_.File(name).c_str(), PathUnits - 1);
+        path.valid = true;
+        return path;
+    }
+    HINSTANCE Strings() const { return module_.Get(); }
+
+    TempFolder folder_{L"tolltone-settings"};
+    UniqueModule module_ = LoadTolltone();
+};
+
+ChimeSettings Sample(int32_t enable, int32_t signalType, int32_t interval, int32_t timeType, const wchar_t* wave) {
+    ChimeSettings settings;
+    settings.Enable = enable;
+    settings.SignalType = signalType;
+    settings.Interval = interval;
+    settings.TimeType = timeType;
+    std::wcsncpy(settings.WaveName, wave, PathUnits - 1);
+    return settings;
+}
+
+} // namespace
+
+TEST_F(SettingsFileTest, DefaultsAreWrittenWithTheExactKeysOrderAndFormats) {
+    ASSERT_TRUE(module_);
+    const SettingsPath path = PathOf(L"defaults.ini");
+    EXPECT_NE(SaveSettings(path, Strings(), ChimeSettings{}), 0);
+    EXPECT_EQ(ReadBytes(path.text), DefaultsFile);
+}
+
+TEST_F(SettingsFileTest, WhatIsSavedLoadsBack) {
+    const ChimeSettings rows[] = {
+        Sample(1, 1, 3600, 0, L"C:\\Sounds\\bell.wav"),
+        Sample(1, 0, 900, 1, L"SystemAsterisk"),
+        Sample(0, 1, NoChime, 1, L""),
+        Sample(1, 0, 60, 0, L"D:\\a b\\c=d;e.wav"),
+        Sample(7, -2, INT32_MIN, 3, L"x"),
+    };
+    const SettingsPath path = PathOf(L"roundtrip.ini");
+    for (const ChimeSettings& saved : rows) {
+        SCOPED_TRACE(saved.Interval);
+        EXPECT_NE(SaveSettings(path, Strings(), saved), 0);
+        ChimeSettings loaded = Sample(9, 9, 9, 9, L"stale");
+        EXPECT_EQ(LoadSettings(path, Strings(), loaded), static_cast<int>(std::wcslen(saved.WaveName)));
+        EXPECT_EQ(loaded.Enable, saved.Enable);
+        EXPECT_EQ(loaded.SignalType, saved.SignalType);
+        EXPECT_EQ(loaded.Interval, saved.Interval);
+        EXPECT_EQ(loaded.TimeType, saved.TimeType);
+        EXPECT_STREQ(loaded.WaveName, saved.WaveName);
+    }
+}
+
+TEST_F(SettingsFileTest, MissingFileLoadsAllDefaults) {
+    ChimeSettings loaded = Sample(1, 1, 3600, 1, L"stale");
+    EXPECT_EQ(LoadSettings(PathOf(L"missing.ini"), Strings(), loaded), 0);
+    EXPECT_EQ(loaded.Enable, 0);
+    EXPECT_EQ(loaded.SignalType, 0);
+    EXPECT_EQ(loaded.Interval, NoChime);
+    EXPECT_EQ(loaded.TimeType, 0);
+    EXPECT_STREQ(loaded.WaveName, L"");
+}
+
+TEST_F(SettingsFileTest, HandWrittenValuesReadAsIntended) {
+    const struct { const char* line; int32_t ChimeSettings::*field; int32_t expected; } rows[] = {
+        {"Interval=-1", &ChimeSettings::Interval, -1},
+        {"Interval=4294967295", &ChimeSettings::Interval, -1},
+        {"Interval = 1800 ", &ChimeSettings::Interval, 1800},
+        {"Interval=", &ChimeSettings::Interval, -1},
+        {"Interval=soon", &ChimeSettings::Interval, -1},
+        {"Enable=1", &ChimeSettings::Enable, 1},
+        {"Enable=yes", &ChimeSettings::Enable, 0},
+        {"SignalType=2", &ChimeSettings::SignalType, 2},
+        {"TimeType=-1", &ChimeSettings::TimeType, -1},
+    };
+    const SettingsPath path = PathOf(L"hand.ini");
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        ASSERT_TRUE(WriteBytes(path.text, std::string("[Tolltone]\r\n") + row.line + "\r\n"));
+        ChimeSettings loaded;
+        LoadSettings(path, Strings(), loaded);
+        EXPECT_EQ(loaded.*row.field, row.expected);
+    }
+}
+
+TEST_F(SettingsFileTest, LongWaveNameIsCutTo259Units) {
+    const SettingsPath path = PathOf(L"long.ini");
+    ASSERT_TRUE(WriteBytes(path.text, "[Tolltone]\r\nWaveName=" + std::string(300, 'w') + "\r\n"));
+    ChimeSettings loaded;
+    EXPECT_EQ(LoadSettings(path, Strings(), loaded), 259);
+    EXPECT_EQ(std::wstring(loaded.WaveName), std::wstring(259, L'w'));
+}
+
+TEST_F(SettingsFileTest, SaveNeverCreatesFolders) {
+    const SettingsPath path = PathOf(L"no-such-folder\\Tolltone.ini");
+    EXPECT_EQ(SaveSettings(path, Strings(), ChimeSettings{}), 0);
+    EXPECT_FALSE(FileExists(folder_.File(L"no-such-folder")));
+}
+
+TEST_F(SettingsFileTest, InvalidPathLoadsDefaultsAndSavesNothing) {
+    SettingsPath invalid;  // e.g. a folder too long for the path limit
+    ChimeSettings loaded = Sample(1, 1, 60, 1, L"stale");
+    EXPECT_EQ(LoadSettings(invalid, Strings(), loaded), 0);
+    EXPECT_EQ(loaded.Interval, NoChime);
+    EXPECT_EQ(SaveSettings(invalid, Strings(), loaded), 0);
+}
+
+TEST_F(SettingsFileTest, LocationsOfBothModes) {
+    const SettingsPath portable = SettingsFilePath(1, Strings());
+    ASSERT_TRUE(portable.valid);
+    EXPECT_EQ(std::wstring(portable.text), ExecutableDirectory() + L"\\Tolltone.ini");
+
+    const SettingsPath perUser = SettingsFilePath(0, Strings());
+    ASSERT_TRUE(perUser.valid);
+    EXPECT_EQ(std::wstring(perUser.text), AppDataFolder() + L"\\Norvex\\Quiver\\Tolltone.ini");
+}
