@@ -14,6 +14,9 @@ bash scripts/wine-prefix.sh "$WINEPREFIX" || exit 1
 # One wineserver for the whole run, started without a display; each Wine start
 # then takes about a second.
 (unset DISPLAY; wineserver -k 2>/dev/null; wineserver -w; wineserver -p)
+# Let the session's services start before tests start Wine processes in parallel:
+# two programs racing a fresh session can leave one hanging at its exit.
+wine cmd.exe /c exit > /dev/null 2>&1
 trap 'wineserver -k 2>/dev/null' EXIT
 
 passed=0
