@@ -3,7 +3,7 @@
 #include "module/ChimeModule.h"
 #include "module/ChimeTimer.h"
 #include "resources/ResourceIds.h"
-#include "settings/SettingsFile.h"
+#include "settings/SettingsMigration.h"
 
 using namespace tolltone;
 
@@ -44,10 +44,16 @@ int WINAPI InitialLoad(int portableMode) noexcept {
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return 0;
     module->PortableMode = portableMode;
-    const int result = LoadSettings(SettingsFilePath(module->PortableMode, module->Instance),
-                                    module->Instance, *module);
-    module->SettingsLoaded = true;
-    return result;
+    const InitialLoadOutcome outcome = InitialLoadSettings(*module, module->PortableMode, module->Instance);
+    module->SettingsLoaded = outcome.settingsLoaded;
+    return outcome.result;
+}
+
+int WINAPI ChangePortableMode(int portableMode) noexcept {
+    ChimeModule* module = CurrentModule;
+    if (module == nullptr || !RelocateSettingsFile(portableMode, module->Instance)) return 0;
+    module->PortableMode = portableMode;
+    return 1;
 }
 
 } // extern "C"

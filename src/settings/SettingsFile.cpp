@@ -61,6 +61,19 @@ SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings) {
     return portableMode != 0 ? HostDirectorySettingsPath(strings) : PerUserSettingsPath(strings);
 }
 
+SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
+    if (!path.valid) return SettingsFileState::Missing;
+    const HANDLE file = ::CreateFileW(path.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
+        return SettingsFileState::Readable;
+    }
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SettingsFileState::Missing
+                                                                          : SettingsFileState::Unreadable;
+}
+
 int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
     if (!path.valid) {
         settings = ChimeSettings{};

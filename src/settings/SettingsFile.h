@@ -19,6 +19,12 @@ SettingsPath PerUserSettingsPath(HINSTANCE strings);
 SettingsPath HostDirectorySettingsPath(HINSTANCE strings);
 SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings);
 
+enum class SettingsFileState { Missing, Readable, Unreadable };
+
+// Whether the file can be read. An unreadable file (locked, no access) must not
+// be taken for a missing one: the module would then overwrite it with defaults.
+SettingsFileState ProbeSettingsFile(const SettingsPath& path);
+
 // Reads the five keys into settings (defaults for what is missing); returns the
 // number of units stored in WaveName.
 int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);

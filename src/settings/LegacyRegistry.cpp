@@ -1,0 +1,101 @@
+#include "settings/LegacyRegistry.h"
+
+#include "resources/ResourceIds.h"
+#include "resources/ResourceText.h"
+#include "win32/UniqueHandle.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+
+namespace tolltone {
+namespace {
+
+struct KeyPath {
+    wchar_t text[PathUnits] = {};
+};
+
+KeyPath LegacyKeyPath(HINSTANCE strings) {
+    KeyPath path;
+    const ResourceText parent = LoadResourceText(strings, IDS_LEGACY_KEY);
+    const ResourceText name = LoadResourceText(strings, IDS_SECTION);
+    std::swprintf(path.text, PathUnits, L"%ls%ls", parent.text, name.text);
+    return path;
+}
+
+UniqueRegistryKey OpenKey(HKEY root, const wchar_t* path, LONG* error = nullptr) {
+    HKEY key = nullptr;
+    const LONG result = ::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, &key);
+    if (error != nullptr) *error = result;
+    return UniqueRegistryKey(result == ERROR_SUCCESS ? key : nullptr);
+}
+
+struct LegacyNumber {
+    UINT nameId;
+    int32_t ChimeSettings::*field;
+    int32_t fallback;
+};
+
+constexpr LegacyNumber LegacyNumbers[] = {
+    {IDS_KEY_ENABLE, &ChimeSettings::Enable, 0},
+    {IDS_KEY_SIGNAL_TYPE, &ChimeSettings::SignalType, 0},
+    {IDS_KEY_INTERVAL, &ChimeSettings::Interval, NoChime},
+    {IDS_KEY_TIME_TYPE, &ChimeSettings::TimeType, 0},
+};
+
+} // namespace
+
+bool LegacyKeyExists(HINSTANCE strings) {
+    return static_cast<bool>(OpenKey(HKEY_CURRENT_USER, LegacyKeyPath(strings).text));
+}
+
+bool ReadLegacySettings(HINSTANCE strings, ChimeSettings& settings) {
+    HKEY opened = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, LegacyKeyPath(strings).text, 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &opened, nullptr) != ERROR_SUCCESS)
+        return false;
+    const UniqueRegistryKey key(opened);
+
+    for (const LegacyNumber& number : LegacyNumbers) {
+        const ResourceText name = LoadResourceText(strings, number.nameId);
+        int32_t value = 0;
+        DWORD size = sizeof value;
+        const LONG result = ::RegQueryValueExW(key.Get(), name.text, nullptr, nullptr,
+                                               reinterpret_cast<BYTE*>(&value), &size);
+        if (result == ERROR_SUCCESS && size == sizeof value) settings.*number.field = value;
+        else if (result == ERROR_FILE_NOT_FOUND) settings.*number.field = number.fallback;
+    }
+
+    const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
+    wchar_t wave[PathUnits] = {};
+    DWORD size = sizeof wave;
+    const LONG result = ::RegQueryValueExW(key.Get(), waveKey.text, nullptr, nullptr,
+                                           reinterpret_cast<BYTE*>(wave), &size);
+    if (result == ERROR_SUCCESS) {
+        // The stored text need not be terminated: cut it to the field.
+        const DWORD units = size / sizeof(wchar_t);
+        wave[units < PathUnits ? units : PathUnits - 1] = L'\0';
+        std::wcscpy(settings.WaveName, wave);
+    } else if (result == ERROR_FILE_NOT_FOUND) {
+        settings.WaveName[0] = L'\0';
+    }
+    return true;
+}
+
+void DeleteLegacyKey(HINSTANCE strings) {
+    const ResourceText parentPath = LoadResourceText(strings, IDS_LEGACY_KEY);
+    const ResourceText name = LoadResourceText(strings, IDS_SECTION);
+    const UniqueRegistryKey parent = OpenKey(HKEY_CURRENT_USER, parentPath.text);
+    if (parent) ::SHDeleteKeyW(parent.Get(), name.text);
+}
+
+LONG DeleteOldUninstallEntry() {
+    LONG error = ERROR_SUCCESS;
+    UniqueRegistryKey uninstall =
+        OpenKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", &error);
+    if (!uninstall) return error;
+    ::SHDeleteKeyW(uninstall.Get(), L"Quiver Plug Tolltone");
+    return ::RegCloseKey(uninstall.Release());
+}
+
+} // namespace tolltone

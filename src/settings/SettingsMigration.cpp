@@ -1,0 +1,60 @@
+#include "settings/SettingsMigration.h"
+
+#include "paths/FileSystemQueries.h"
+#include "resources/ResourceIds.h"
+#include "settings/LegacyRegistry.h"
+#include "settings/SettingsFile.h"
+
+namespace tolltone {
+namespace {
+
+InitialLoadOutcome MigrateLegacyRegistry(ChimeSettings& settings, const SettingsPath& current, HINSTANCE strings) {
+    // Values the registry cannot give keep what the settings file holds.
+    LoadSettings(current, strings, settings);
+    ReadLegacySettings(strings, settings);
+    if (SaveSettings(current, strings, settings) == 0) {
+        // Nothing else holds these values yet: keep the old key for the next start.
+        return {0, true};
+    }
+    DeleteLegacyKey(strings);
+    return {static_cast<int>(DeleteOldUninstallEntry()), true};
+}
+
+void MigrateOldFolder(HINSTANCE strings) {
+    const SettingsPath oldFile = PerUserSettingsPath(strings, IDS_OLD_MAKER_FOLDER);
+    const SettingsPath newFile = PerUserSettingsPath(strings);
+    if (!oldFile.valid || !newFile.valid) return;
+    if (::CopyFileW(oldFile.text, newFile.text, TRUE)) ::DeleteFileW(oldFile.text);
+}
+
+} // namespace
+
+InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, int32_t portableMode, HINSTANCE strings) {
+    const SettingsPath current = SettingsFilePath(portableMode, strings);
+    if (LegacyKeyExists(strings)) return MigrateLegacyRegistry(settings, current, strings);
+
+    // The existence test looks at the per-user file whatever the mode.
+    const SettingsPath perUser = PerUserSettingsPath(strings);
+    const bool perUserExists = perUser.valid && CheckFile(perUser.text) != 0;
+    if (!perUserExists) MigrateOldFolder(strings);
+
+    if (ProbeSettingsFile(current) == SettingsFileState::Unreadable) {
+        settings = ChimeSettings{};
+        return {0, false};
+    }
+    const int loaded = LoadSettings(current, strings, settings);
+    if (perUserExists) return {loaded, true};
+    return {SaveSettings(current, strings, settings), true};
+}
+
+bool RelocateSettingsFile(int32_t toPortable, HINSTANCE strings) {
+    const SettingsPath perUser = PerUserSettingsPath(strings);
+    const SettingsPath portable = HostDirectorySettingsPath(strings);
+    if (!perUser.valid || !portable.valid) return false;
+    const SettingsPath& from = toPortable != 0 ? perUser : portable;
+    const SettingsPath& to = toPortable != 0 ? portable : perUser;
+    return ::MoveFileExW(from.text, to.text,
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+} // namespace tolltone

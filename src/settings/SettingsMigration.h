@@ -1,0 +1,24 @@
+#pragma once
+// The first load of a release: settings of older releases are brought forward
+// (registry, then the old maker folder), then the settings file is loaded. And
+// the move of the file between the per-user and the portable location.
+#include "settings/ChimeSettings.h"
+
+#include <windows.h>
+
+namespace tolltone {
+
+struct InitialLoadOutcome {
+    int result = 0;
+    // False when the settings file exists but could not be read: the record then
+    // holds defaults that must never be written over that file.
+    bool settingsLoaded = false;
+};
+
+InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, int32_t portableMode, HINSTANCE strings);
+
+// Moves the settings file to the location of toPortable's mode, replacing a file
+// there. True when it was moved.
+bool RelocateSettingsFile(int32_t toPortable, HINSTANCE strings);
+
+} // namespace tolltone
