@@ -1,0 +1,158 @@
+#pragma once
+// The string algorithms of the QM_ family, one template per algorithm over the
+// character unit. isDoubleByteStart is the 8-bit forms' double-byte rule (or
+// NoDoubleByte); the string functions test positions one unit at a time, so
+// after a double-byte start they move on by one unit only.
+#include "paths/PathRules.h"
+
+#include <cstdint>
+
+namespace tolltone {
+
+template <class Unit>
+inline constexpr Unit Quote = Unit('"');
+
+template <class Unit>
+int TextLength(const Unit* text) {
+    int n = 0;
+    while (text[n] != Unit(0)) ++n;
+    return n;
+}
+
+// Copy-until: the text before the first x outside double quotes; the quotes that
+// switch the state are left out. At most limit input positions begin an
+// iteration, so the output must hold limit + 1 units.
+template <class Unit, class DoubleByte>
+int CopyUntil(const Unit* text, Unit x, Unit* output, int limit, bool quotes, const DoubleByte& isDoubleByteStart) {
+    int i = 0;
+    int k = 0;
+    bool inside = false;
+    while (i < limit && text[i] != Unit(0)) {
+        if (isDoubleByteStart(text + i)) {
+            output[k++] = text[i++];
+            continue;
+        }
+        if (quotes && text[i] == Quote<Unit>) {
+            inside = !inside;
+            ++i;  // the unit now at i is tested for neither a quote nor a double-byte start
+        }
+        if (text[i] == Unit(0)) break;
+        if (!inside && text[i] == x) break;
+        output[k++] = text[i++];
+    }
+    output[k] = Unit(0);
+    return k;
+}
+
+// Copy-after: the text after the first x outside double quotes, whole or not at
+// all. When there is no such x the output is empty.
+template <class Unit, class DoubleByte>
+int CopyAfter(const Unit* text, Unit x, Unit* output, int capacity, bool quotes, const DoubleByte& isDoubleByteStart) {
+    if (capacity < 1) return 0;
+    bool inside = false;
+    for (int i = 0; text[i] != Unit(0); ++i) {
+        if (isDoubleByteStart(text + i)) continue;
+        if (quotes && text[i] == Quote<Unit>) {
+            inside = !inside;
+            ++i;
+            if (text[i] == Unit(0)) break;
+        }
+        if (!inside && text[i] == x) {
+            const Unit* rest = text + i + 1;
+            return CopyOut(rest, TextLength(rest), output, capacity);
+        }
+    }
+    output[0] = Unit(0);
+    return 0;
+}
+
+// Left trim; a text of blanks only is copied unchanged.
+template <class Unit, class DoubleByte>
+int TrimLeft(const Unit* text, Unit* output, int capacity, Unit blank, const DoubleByte& isDoubleByteStart) {
+    const int n = TextLength(text);
+    int s = 0;
+    while (s < n && text[s] == blank && !isDoubleByteStart(text + s)) ++s;
+    if (s == n) s = 0;
+    return CopyOut(text + s, n - s, output, capacity);
+}
+
+// Right trim; a text of blanks only leaves its first unit. A double-byte
+// character whose second byte is the blank goes whole. output may be text.
+template <class Unit, class DoubleByte>
+int TrimRight(const Unit* text, Unit* output, int capacity, Unit blank, const DoubleByte& isDoubleByteStart) {
+    const int n = TextLength(text);
+    if (n == 0) return CopyOut(text, 0, output, capacity);
+    int e = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        if (text[i] != blank && !isDoubleByteStart(text + i)) {
+            e = i;
+            break;
+        }
+    }
+    return CopyOut(text, e + 1, output, capacity);
+}
+
+template <class Unit, class DoubleByte>
+int Trim(const Unit* text, Unit* output, int capacity, Unit blank, const DoubleByte& isDoubleByteStart) {
+    TrimLeft(text, output, capacity, blank, isDoubleByteStart);
+    return TrimRight(output, output, capacity, blank, isDoubleByteStart);
+}
+
+// Leading zeros removed; a text of zeros gives the empty string.
+template <class Unit, class DoubleByte>
+int ZeroSuppress(const Unit* text, Unit* output, int capacity, const DoubleByte& isDoubleByteStart) {
+    const int n = TextLength(text);
+    int s = 0;
+    while (s < n && text[s] == Unit('0') && !isDoubleByteStart(text + s)) ++s;
+    return CopyOut(text + s, n - s, output, capacity);
+}
+
+template <class Unit>
+int IsNumeric(const Unit* text) {
+    for (; *text != Unit(0); ++text)
+        if (*text < Unit('0') || *text > Unit('9')) return 0;
+    return 1;
+}
+
+// Inserts sep between groups of `group` units counted from the right. -1 (and the
+// output untouched) for a group below 1 or, when requireDigits, a text that is
+// not all digits; -1 and an empty output when the result does not fit.
+template <class Unit>
+int SetDelimiter(const Unit* text, Unit* output, int capacity, Unit sep, int group, bool requireDigits) {
+    if (group < 1 || capacity < 1) return -1;
+    if (requireDigits && !IsNumeric(text)) return -1;
+    const int n = TextLength(text);
+    const int64_t separators = n > 0 ? (n - 1) / group : 0;
+    const int64_t total = n + separators;
+    if (total + 1 > capacity) {
+        output[0] = Unit(0);
+        return -1;
+    }
+    const int first = n % group == 0 ? group : n % group;
+    int k = 0;
+    for (int i = 0; i < n; ++i) {
+        if (i >= first && (i - first) % group == 0) output[k++] = sep;
+        output[k++] = text[i];
+    }
+    output[k] = Unit(0);
+    return k;
+}
+
+// Position of the first x, or the length of the text.
+template <class Unit>
+int CodeLength(const Unit* text, Unit x) {
+    int i = 0;
+    while (text[i] != Unit(0) && text[i] != x) ++i;
+    return i;
+}
+
+// Occurrences of x; a double-byte start is not counted, its second byte is.
+template <class Unit, class DoubleByte>
+int CodeCount(const Unit* text, Unit x, const DoubleByte& isDoubleByteStart) {
+    int count = 0;
+    for (int i = 0; text[i] != Unit(0); ++i)
+        if (text[i] == x && !isDoubleByteStart(text + i)) ++count;
+    return count;
+}
+
+} // namespace tolltone
