@@ -3,3 +3,4 @@ set(TOLLTONE_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -
 target_compile_options(tolltone_core PUBLIC ${TOLLTONE_SANITIZERS})
 target_link_options(tolltone_core PUBLIC ${TOLLTONE_SANITIZERS})
 add_subdirectory(tests/core)
+add_subdirectory(fuzz)
