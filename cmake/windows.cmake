@@ -14,3 +14,4 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 add_subdirectory(src)
 add_subdirectory(host)
 add_subdirectory(tests)
+add_subdirectory(bench)

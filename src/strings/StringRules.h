@@ -155,4 +155,24 @@ int CodeCount(const Unit* text, Unit x, const DoubleByte& isDoubleByteStart) {
     return count;
 }
 
+// Without a double-byte rule the count is branch-free and four units a step:
+// long texts are counted at close to the speed of a counted loop.
+template <class Unit>
+int CodeCount(const Unit* text, Unit x, const NoDoubleByte&) {
+    int count = 0;
+    int i = 0;
+    for (;;) {
+        const Unit a = text[i];
+        if (a == Unit(0)) return count;
+        const Unit b = text[i + 1];
+        if (b == Unit(0)) return count + (a == x);
+        const Unit c = text[i + 2];
+        if (c == Unit(0)) return count + (a == x) + (b == x);
+        const Unit d = text[i + 3];
+        if (d == Unit(0)) return count + (a == x) + (b == x) + (c == x);
+        count += (a == x) + (b == x) + (c == x) + (d == x);
+        i += 4;
+    }
+}
+
 } // namespace tolltone

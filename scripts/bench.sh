@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Benchmarks: the native core and the cross-built DLL under Wine (code page 932).
+# They print figures and ratios; nothing here passes or fails on speed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh native strings_bench > /dev/null
+bash scripts/build.sh windows Tolltone strings_bench > /dev/null
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
+./build/native/bench/strings_bench
+export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all NO_FAKE_STAT=1
+bash scripts/wine-prefix.sh "$WINEPREFIX"
+echo
+(cd build/windows/bin && LC_ALL=ja_JP.UTF-8 wine strings_bench.exe | tr -d '\r')
