@@ -19,17 +19,17 @@ int TextLength(const Unit* text) {
     return n;
 }
 
-// Copy-until: the text before the first x outside double quotes; the quotes that
-// switch the state are left out. At most limit input positions begin an
-// iteration, so the output must hold limit + 1 units.
-template <class Unit, class DoubleByte>
-int CopyUntil(const Unit* text, Unit x, Unit* output, int limit, bool quotes, const DoubleByte& isDoubleByteStart) {
+// The copy-until scan: passes each unit that the copy keeps to keep(unit) and
+// returns how many it kept. At most limit input positions begin an iteration.
+template <class Unit, class DoubleByte, class Keep>
+int ScanUntil(const Unit* text, Unit x, int limit, bool quotes, const DoubleByte& isDoubleByteStart, Keep keep) {
     int i = 0;
     int k = 0;
     bool inside = false;
     while (i < limit && text[i] != Unit(0)) {
         if (isDoubleByteStart(text + i)) {
-            output[k++] = text[i++];
+            keep(text[i++]);
+            ++k;
             continue;
         }
         if (quotes && text[i] == Quote<Unit>) {
@@ -38,8 +38,18 @@ int CopyUntil(const Unit* text, Unit x, Unit* output, int limit, bool quotes, co
         }
         if (text[i] == Unit(0)) break;
         if (!inside && text[i] == x) break;
-        output[k++] = text[i++];
+        keep(text[i++]);
+        ++k;
     }
+    return k;
+}
+
+// Copy-until: the text before the first x outside double quotes; the quotes that
+// switch the state are left out. The output must hold limit + 1 units.
+template <class Unit, class DoubleByte>
+int CopyUntil(const Unit* text, Unit x, Unit* output, int limit, bool quotes, const DoubleByte& isDoubleByteStart) {
+    int k = 0;
+    ScanUntil(text, x, limit, quotes, isDoubleByteStart, [&](Unit unit) { output[k++] = unit; });
     output[k] = Unit(0);
     return k;
 }

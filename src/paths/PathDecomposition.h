@@ -1,0 +1,110 @@
+#pragma once
+// Taking a path apart by its text: file name, extension, the path without it,
+// the four parts at once, the drive's text and number. Every copy is whole or
+// nothing (CopyOut); nothing touches the file system.
+#include "paths/PathRules.h"
+#include "strings/StringRules.h"
+
+namespace tolltone {
+
+inline constexpr int SplitDriveUnits = 3;
+inline constexpr int SplitPartUnits = 260;  // the platform's path limit, terminator included
+
+// Position of the last unit for which matches(unit) holds, or -1; scanned under
+// the double-byte rule.
+template <class Unit, class DoubleByte, class Match>
+int FindLast(const Unit* path, const DoubleByte& isDoubleByteStart, Match matches) {
+    int last = -1;
+    for (int i = 0; path[i] != Unit(0); ++i) {
+        if (isDoubleByteStart(path + i)) {
+            ++i;
+            continue;
+        }
+        if (matches(path[i])) last = i;
+    }
+    return last;
+}
+
+template <class Unit, class DoubleByte>
+int LastBackslash(const Unit* path, const DoubleByte& rule) {
+    return FindLast(path, rule, [](Unit u) { return u == Unit('\\'); });
+}
+
+// The dot that starts the extension: the last dot after the last backslash, or
+// -1 (a dot in a directory name is no extension).
+template <class Unit, class DoubleByte>
+int ExtensionDot(const Unit* path, const DoubleByte& rule) {
+    const int dot = FindLast(path, rule, [](Unit u) { return u == Unit('.'); });
+    return dot > LastBackslash(path, rule) ? dot : -1;
+}
+
+// Everything after the last backslash or colon; a path with neither is a name.
+template <class Unit, class DoubleByte>
+int FileName(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
+    if (capacity >= 1) output[0] = Unit(0);
+    const int separator = FindLast(path, rule, [](Unit u) { return u == Unit('\\') || u == Unit(':'); });
+    const Unit* name = path + separator + 1;
+    return CopyOut(name, TextLength(name), output, capacity);
+}
+
+template <class Unit, class DoubleByte>
+int FileExtension(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
+    if (capacity >= 1) output[0] = Unit(0);
+    const int dot = ExtensionDot(path, rule);
+    if (dot < 0) return 0;
+    return CopyOut(path + dot + 1, TextLength(path + dot + 1), output, capacity);
+}
+
+template <class Unit, class DoubleByte>
+int PathWithoutExtension(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
+    if (capacity >= 1) output[0] = Unit(0);
+    const int dot = ExtensionDot(path, rule);
+    return CopyOut(path, dot < 0 ? TextLength(path) : dot, output, capacity);
+}
+
+// Drive (3 units), directory, name and extension (SplitPartUnits each). 0 when the
+// extension fitted. Without a backslash at position 2 or later the directory is
+// empty and the name starts at the beginning.
+template <class Unit, class DoubleByte>
+int SplitPath(const Unit* path, Unit* drive, Unit* directory, Unit* name, Unit* extension, const DoubleByte& rule) {
+    const int n = TextLength(path);
+    CopyOut(path, n < 2 ? n : 2, drive, SplitDriveUnits);
+
+    const int slash = LastBackslash(path, rule);
+    const int nameStart = slash >= 2 ? slash + 1 : 0;
+    CopyOut(path + 2, slash >= 2 ? slash - 2 : 0, directory, SplitPartUnits);
+
+    const int dot = ExtensionDot(path, rule);
+    const int nameEnd = dot >= nameStart ? dot : n;
+    CopyOut(path + nameStart, nameEnd - nameStart, name, SplitPartUnits);
+
+    if (dot < nameStart) {
+        extension[0] = Unit(0);
+        return 0;
+    }
+    const int extensionLength = n - dot - 1;
+    CopyOut(path + dot + 1, extensionLength, extension, SplitPartUnits);
+    return extensionLength + 1 > SplitPartUnits ? 1 : 0;
+}
+
+// The text before the first colon outside quotes; -1 without any colon. A text
+// that does not fit the capacity gives the empty output and 0.
+template <class Unit, class DoubleByte>
+int DriveName(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
+    if (capacity < 1) return CodeCount(path, Unit(':'), rule) == 0 ? -1 : 0;
+    output[0] = Unit(0);
+    if (CodeCount(path, Unit(':'), rule) == 0) return -1;
+    const int length = ScanUntil(path, Unit(':'), capacity, true, rule, [](Unit) {});
+    if (length + 1 > capacity) return 0;
+    return CopyUntil(path, Unit(':'), output, capacity, true, rule);
+}
+
+// 1 for A to 26 for Z when the second unit is a colon, else -1. upper is the
+// platform's upper-casing of one character; the first unit is not checked.
+template <class Unit, class Upper>
+int DriveNumber(const Unit* path, Upper upper) {
+    if (path[0] == Unit(0) || path[1] != Unit(':')) return -1;
+    return static_cast<int>(upper(path[0])) - 64;
+}
+
+} // namespace tolltone
