@@ -10,56 +10,58 @@ namespace tolltone {
 inline constexpr int SplitDriveUnits = 3;
 inline constexpr int SplitPartUnits = 260;  // the platform's path limit, terminator included
 
-// Position of the last unit for which matches(unit) holds, or -1; scanned under
-// the double-byte rule.
-template <class Unit, class DoubleByte, class Match>
-int FindLast(const Unit* path, const DoubleByte& isDoubleByteStart, Match matches) {
-    int last = -1;
-    for (int i = 0; path[i] != Unit(0); ++i) {
+// What one scan of a path finds: its length and the last positions (-1 for
+// none) of a backslash, of a backslash or colon, and of a dot after the last
+// backslash (a dot in a directory name starts no extension). Scanned under the
+// double-byte rule.
+struct PathMarks {
+    int length = 0;
+    int lastBackslash = -1;
+    int lastSeparator = -1;
+    int extensionDot = -1;
+};
+
+template <class Unit, class DoubleByte>
+PathMarks ScanPath(const Unit* path, const DoubleByte& isDoubleByteStart) {
+    PathMarks marks;
+    int lastDot = -1;
+    int i = 0;
+    for (; path[i] != Unit(0); ++i) {
         if (isDoubleByteStart(path + i)) {
             ++i;
             continue;
         }
-        if (matches(path[i])) last = i;
+        const Unit unit = path[i];
+        if (unit == Unit('\\')) marks.lastBackslash = marks.lastSeparator = i;
+        else if (unit == Unit(':')) marks.lastSeparator = i;
+        else if (unit == Unit('.')) lastDot = i;
     }
-    return last;
-}
-
-template <class Unit, class DoubleByte>
-int LastBackslash(const Unit* path, const DoubleByte& rule) {
-    return FindLast(path, rule, [](Unit u) { return u == Unit('\\'); });
-}
-
-// The dot that starts the extension: the last dot after the last backslash, or
-// -1 (a dot in a directory name is no extension).
-template <class Unit, class DoubleByte>
-int ExtensionDot(const Unit* path, const DoubleByte& rule) {
-    const int dot = FindLast(path, rule, [](Unit u) { return u == Unit('.'); });
-    return dot > LastBackslash(path, rule) ? dot : -1;
+    marks.length = i;
+    marks.extensionDot = lastDot > marks.lastBackslash ? lastDot : -1;
+    return marks;
 }
 
 // Everything after the last backslash or colon; a path with neither is a name.
 template <class Unit, class DoubleByte>
 int FileName(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
     if (capacity >= 1) output[0] = Unit(0);
-    const int separator = FindLast(path, rule, [](Unit u) { return u == Unit('\\') || u == Unit(':'); });
-    const Unit* name = path + separator + 1;
-    return CopyOut(name, TextLength(name), output, capacity);
+    const PathMarks marks = ScanPath(path, rule);
+    return CopyOut(path + marks.lastSeparator + 1, marks.length - marks.lastSeparator - 1, output, capacity);
 }
 
 template <class Unit, class DoubleByte>
 int FileExtension(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
     if (capacity >= 1) output[0] = Unit(0);
-    const int dot = ExtensionDot(path, rule);
-    if (dot < 0) return 0;
-    return CopyOut(path + dot + 1, TextLength(path + dot + 1), output, capacity);
+    const PathMarks marks = ScanPath(path, rule);
+    if (marks.extensionDot < 0) return 0;
+    return CopyOut(path + marks.extensionDot + 1, marks.length - marks.extensionDot - 1, output, capacity);
 }
 
 template <class Unit, class DoubleByte>
 int PathWithoutExtension(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
     if (capacity >= 1) output[0] = Unit(0);
-    const int dot = ExtensionDot(path, rule);
-    return CopyOut(path, dot < 0 ? TextLength(path) : dot, output, capacity);
+    const PathMarks marks = ScanPath(path, rule);
+    return CopyOut(path, marks.extensionDot < 0 ? marks.length : marks.extensionDot, output, capacity);
 }
 
 // Drive (3 units), directory, name and extension (SplitPartUnits each). 0 when the
@@ -67,14 +69,15 @@ int PathWithoutExtension(const Unit* path, Unit* output, int capacity, const Dou
 // empty and the name starts at the beginning.
 template <class Unit, class DoubleByte>
 int SplitPath(const Unit* path, Unit* drive, Unit* directory, Unit* name, Unit* extension, const DoubleByte& rule) {
-    const int n = TextLength(path);
+    const PathMarks marks = ScanPath(path, rule);
+    const int n = marks.length;
     CopyOut(path, n < 2 ? n : 2, drive, SplitDriveUnits);
 
-    const int slash = LastBackslash(path, rule);
+    const int slash = marks.lastBackslash;
     const int nameStart = slash >= 2 ? slash + 1 : 0;
     CopyOut(path + 2, slash >= 2 ? slash - 2 : 0, directory, SplitPartUnits);
 
-    const int dot = ExtensionDot(path, rule);
+    const int dot = marks.extensionDot;
     const int nameEnd = dot >= nameStart ? dot : n;
     CopyOut(path + nameStart, nameEnd - nameStart, name, SplitPartUnits);
 

@@ -1,0 +1,67 @@
+// Every path function of the QM_ family on arbitrary input: the 8-bit forms
+// under a code page 932 rule (FUZZ_UNIT char) or the 16-bit forms (char16_t).
+#include "CodePage932.h"
+#include "FuzzInput.h"
+#include "paths/MultiSelection.h"
+#include "paths/PathDecomposition.h"
+
+using namespace tolltone;
+using namespace tolltone::fuzz;
+
+using Unit = FUZZ_UNIT;
+
+namespace {
+
+const auto& Rule() {
+    if constexpr (sizeof(Unit) == 1) return fakes::CodePage932();
+    else {
+        static const NoDoubleByte none;
+        return none;
+    }
+}
+
+template <class Run>
+void CopyOutCase(int capacity, Run run) {
+    Canaried<Unit> out(capacity);
+    const int result = run(out.Data(), capacity);
+    Check(result >= 0 && result < capacity && result == out.Length());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput input(data, size);
+    const int capacity = 1 + input.Byte();
+    const int selectionLength = input.Byte() * 4;
+    std::vector<Unit> buffer = input.Text<Unit>();
+    const Unit* path = buffer.data();
+    const int n = TextLength(path);
+    const auto& rule = Rule();
+
+    CopyOutCase(capacity, [&](Unit* o, int c) { return FileName(path, o, c, rule); });
+    CopyOutCase(capacity, [&](Unit* o, int c) { return FileExtension(path, o, c, rule); });
+    CopyOutCase(capacity, [&](Unit* o, int c) { return PathWithoutExtension(path, o, c, rule); });
+    CopyOutCase(capacity, [&](Unit* o, int c) { return DirectoryName(path, o, c, rule); });
+    {
+        Canaried<Unit> out(capacity);
+        const int result = DriveName(path, out.Data(), capacity, rule);
+        Check(result == -1 || (result >= 0 && result < capacity && result == out.Length()));
+    }
+    {
+        Canaried<Unit> drive(SplitDriveUnits), directory(SplitPartUnits), name(SplitPartUnits), extension(SplitPartUnits);
+        SplitPath(path, drive.Data(), directory.Data(), name.Data(), extension.Data(), rule);
+        Check(drive.Length() <= 2 && directory.Length() <= n && name.Length() <= n && extension.Length() <= n);
+    }
+    const int number = DriveNumber(path, [](Unit c) { return c; });
+    Check(number == -1 || n >= 2);
+
+    // The same bytes as a selection buffer: the dialog always ends one with two NULs.
+    buffer.push_back(Unit(0));
+    const int count = SelectionCount(buffer.data());
+    StrList<Unit> list{};
+    const int stored = SelectionFiles(buffer.data(), selectionLength, list, CrtAllocator{});
+    Check(stored <= count && list.Count == (stored < 0 ? 0 : stored));
+    for (int i = 0; i < list.Count; ++i) Check(TextLength(list.Items[i]) <= n + 1 + static_cast<int>(buffer.size()));
+    DeleteList(list, CrtAllocator{});
+    return 0;
+}
