@@ -9,15 +9,25 @@ bash scripts/build.sh native > build-native.log 2>&1 || { cat build-native.log; 
 bash scripts/build.sh windows > build-windows.log 2>&1 || { cat build-windows.log; exit 1; }
 rm -f build-native.log build-windows.log
 
-export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all
+# A virtual screen for the dialog tests; Wine decides at the start of a session
+# whether windows can be made, so the session starts with it.
+display=:77
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+for _ in $(seq 50); do [ -S /tmp/.X11-unix/X77 ] && break; sleep 0.1; done
+
+export WINEDEBUG=-all
+# A second prefix whose session never has a display, for what must work headless.
+(unset DISPLAY; bash scripts/wine-prefix.sh build/windows/wineprefix-headless) || exit 1
+export WINEPREFIX=$PWD/build/windows/wineprefix
 bash scripts/wine-prefix.sh "$WINEPREFIX" || exit 1
-# One wineserver for the whole run, started without a display; each Wine start
-# then takes about a second.
-(unset DISPLAY; wineserver -k 2>/dev/null; wineserver -w; wineserver -p)
+# One wineserver for the whole run; each Wine start then takes about a second.
+wineserver -k 2>/dev/null; wineserver -w; wineserver -p
 # Let the session's services start before tests start Wine processes in parallel:
 # two programs racing a fresh session can leave one hanging at its exit.
 wine cmd.exe /c exit > /dev/null 2>&1
-trap 'wineserver -k 2>/dev/null' EXIT
+trap 'wineserver -k 2>/dev/null; WINEPREFIX=$PWD/build/windows/wineprefix-headless wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
 
 passed=0
 failed=0

@@ -28,3 +28,10 @@ REGEDIT4
 REG
 wine reg import "$settings" > /dev/null 2>&1
 rm -f "$settings"
+
+# The dialog's font, drawn with a Japanese font that Debian has (regedit takes UTF-16).
+fonts=$(mktemp --suffix=.reg)
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"\xef\xbc\xad\xef\xbc\xb3 \xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf"="IPAPGothic"\r\n' |
+    iconv -f UTF-8 -t UTF-16 > "$fonts"
+wine regedit /S "$fonts" > /dev/null 2>&1
+rm -f "$fonts"

@@ -3,6 +3,8 @@
 #include "module/ChimeModule.h"
 #include "module/ChimeTimer.h"
 #include "resources/ResourceIds.h"
+#include "dialog/SettingDialog.h"
+#include "settings/SettingsFile.h"
 #include "settings/SettingsMigration.h"
 
 using namespace tolltone;
@@ -26,6 +28,24 @@ int WINAPI IsModuleEnable() noexcept {
 int WINAPI GetTitleName(wchar_t* buffer) noexcept {
     if (CurrentModule == nullptr || buffer == nullptr) return 0;
     return ::LoadStringW(CurrentModule->Instance, IDS_TITLE, buffer, TitleUnits);
+}
+
+// Stops the timer, runs the dialog, then saves and re-arms (or stops) after OK or
+// when the dialog could not be created; nothing after Cancel. Settings that were
+// never loaded nor confirmed are not saved over a stored file.
+int WINAPI Setting() noexcept {
+    ChimeModule* module = CurrentModule;
+    if (module == nullptr) return 0;
+    StopChimeTimer(*module);
+    const INT_PTR result = RunSettingDialog(*module);
+    if (result == 1) module->SettingsLoaded = true;
+    if (result != 0) {
+        if (module->SettingsLoaded)
+            SaveSettings(SettingsFilePath(module->PortableMode, module->Instance), module->Instance, *module);
+        if (module->Enable != 0) ArmChimeTimer(*module);
+        else StopChimeTimer(*module);
+    }
+    return static_cast<int>(result);
 }
 
 int WINAPI StartModule() noexcept {

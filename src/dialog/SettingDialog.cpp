@@ -1,0 +1,198 @@
+#include "dialog/SettingDialog.h"
+
+#include "dialog/HelpViewer.h"
+#include "dialog/IntervalLists.h"
+#include "resources/ResourceIds.h"
+#include "resources/ResourceText.h"
+
+#include <commdlg.h>
+#include <mmsystem.h>
+#include <shlobj.h>
+
+#include <cwchar>
+#include <initializer_list>
+
+namespace tolltone {
+namespace {
+
+enum ControlId : int {
+    ModuleFrame = 100, UseModule = 101, DoNotUseModule = 102, SoundingFrame = 103, OncePerInterval = 104,
+    StrikeHour = 105, ClockFrame = 106, TwelveHour = 107, TwentyFourHour = 108, SoundFrame = 109,
+    IntervalLabel = 110, IntervalCombo = 111, MinutesLabel = 112, WaveLabel = 113, WaveEdit = 114,
+    BrowseButton = 115, TestButton = 116, HelpButton = 117,
+};
+
+// One dialog runs at a time: the parameter of the running one.
+SettingDialogParam* CurrentParam = nullptr;
+
+void Enable(HWND dialog, int id, bool enabled) { ::EnableWindow(::GetDlgItem(dialog, id), enabled); }
+bool IsChecked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void EnableTimeTypeControls(HWND dialog) {
+    if (!IsChecked(dialog, StrikeHour)) return;
+    for (int id : {ClockFrame, TwelveHour, TwentyFourHour}) Enable(dialog, id, true);
+}
+
+void EnableModuleControls(HWND dialog) {
+    for (int id : {SoundingFrame, OncePerInterval, StrikeHour}) Enable(dialog, id, true);
+    EnableTimeTypeControls(dialog);
+    for (int id = SoundFrame; id <= BrowseButton; ++id) Enable(dialog, id, true);
+}
+
+void DisableModuleControls(HWND dialog) {
+    for (int id = SoundingFrame; id <= BrowseButton; ++id) Enable(dialog, id, false);
+}
+
+void UpdateTestButton(HWND dialog) {
+    wchar_t text[PathUnits];
+    Enable(dialog, TestButton, ::GetDlgItemTextW(dialog, WaveEdit, text, PathUnits) > 0);
+}
+
+void FillIntervalList(HWND dialog, const IntervalChoice* list, int32_t seconds) {
+    const HWND combo = ::GetDlgItem(dialog, IntervalCombo);
+    ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    const int rows = IntervalRowCount(list);
+    for (int row = 0; row < rows; ++row)
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list[row].label));
+    const int selected = IntervalRowOf(list, seconds);
+    if (selected >= 0) ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+const IntervalChoice* ListOf(bool strike) { return strike ? IntervalListStrike : IntervalListOnce; }
+
+void ApplyControls(HWND dialog, ChimeModule& module) {
+    module.Enable = IsChecked(dialog, UseModule) ? 1 : 0;
+    module.SignalType = IsChecked(dialog, StrikeHour) ? 1 : 0;
+    module.TimeType = IsChecked(dialog, TwentyFourHour) ? 1 : 0;
+    // No selection (the stored interval matched no row) keeps the interval.
+    const IntervalChoice* list = ListOf(module.SignalType != 0);
+    const LRESULT row = ::SendDlgItemMessageW(dialog, IntervalCombo, CB_GETCURSEL, 0, 0);
+    if (row >= 0 && row < IntervalRowCount(list)) module.Interval = list[row].seconds;
+    ::GetDlgItemTextW(dialog, WaveEdit, module.WaveName, PathUnits);
+}
+
+void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
+    wchar_t title[81] = {};
+    ::LoadStringW(instance, IDS_BROWSE_TITLE, title, 81);
+
+    wchar_t initialDirectory[PathUnits] = {};
+    wchar_t appData[PathUnits] = {};
+    if (SUCCEEDED(::SHGetFolderPathW(dialog, CSIDL_APPDATA, nullptr, 0, appData))) {
+        const ResourceText maker = LoadResourceText(instance, IDS_MAKER_FOLDER);
+        const ResourceText host = LoadResourceText(instance, IDS_HOST_FOLDER);
+        if (std::swprintf(initialDirectory, PathUnits, L"%ls\\%ls\\%ls", appData, maker.text, host.text) < 0)
+            initialDirectory[0] = L'\0';
+    }
+
+    wchar_t file[PathUnits] = {};
+    ::GetDlgItemTextW(dialog, WaveEdit, file, PathUnits);
+
+    static const wchar_t filter[] = L"Waveサウンド (*.wav)\0*.wav\0";
+    OPENFILENAMEW browse{};
+    browse.lStructSize = sizeof browse;
+    browse.hwndOwner = dialog;
+    browse.lpstrFilter = filter;
+    browse.nFilterIndex = 1;
+    browse.lpstrFile = file;
+    browse.nMaxFile = PathUnits;
+    browse.lpstrInitialDir = initialDirectory;
+    browse.lpstrTitle = title;
+    browse.Flags = OFN_READONLY | OFN_HIDEREADONLY;
+    if (::GetOpenFileNameW(&browse)) ::SetDlgItemTextW(dialog, WaveEdit, file);
+}
+
+void PlayTestSound(HWND dialog) {
+    wchar_t name[PathUnits] = {};
+    ::GetDlgItemTextW(dialog, WaveEdit, name, PathUnits);
+    ::PlaySoundW(name, nullptr, SND_ASYNC | SND_NOWAIT);
+}
+
+INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
+    CurrentParam = param;
+    const ChimeModule& module = *param->Module;
+    ::SetWindowLongPtrW(dialog, GWL_EXSTYLE, ::GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+    ::CheckRadioButton(dialog, UseModule, DoNotUseModule, module.Enable != 0 ? UseModule : DoNotUseModule);
+    ::CheckRadioButton(dialog, OncePerInterval, StrikeHour, module.SignalType != 0 ? StrikeHour : OncePerInterval);
+    ::CheckRadioButton(dialog, TwelveHour, TwentyFourHour, module.TimeType != 0 ? TwentyFourHour : TwelveHour);
+    FillIntervalList(dialog, ListOf(module.SignalType != 0), module.Interval);
+    ::SendDlgItemMessageW(dialog, WaveEdit, EM_LIMITTEXT, PathUnits, 0);
+    ::SetDlgItemTextW(dialog, WaveEdit, module.WaveName);  // its change notification sets the Test button
+    if (module.Enable != 0) EnableModuleControls(dialog);
+    return TRUE;
+}
+
+INT_PTR OnCommand(HWND dialog, int id) {
+    switch (id) {
+    case IDOK:
+        ApplyControls(dialog, *CurrentParam->Module);
+        ::EndDialog(dialog, 1);
+        return TRUE;
+    case IDCANCEL: ::EndDialog(dialog, 0); return TRUE;
+    case UseModule: EnableModuleControls(dialog); return TRUE;
+    case DoNotUseModule: DisableModuleControls(dialog); return TRUE;
+    case OncePerInterval:
+        if (IsChecked(dialog, OncePerInterval))
+            for (int clock : {ClockFrame, TwelveHour, TwentyFourHour}) Enable(dialog, clock, false);
+        FillIntervalList(dialog, IntervalListOnce, NoChime);
+        return TRUE;
+    case StrikeHour:
+        EnableTimeTypeControls(dialog);
+        FillIntervalList(dialog, IntervalListStrike, NoChime);
+        return TRUE;
+    case WaveEdit: UpdateTestButton(dialog); return TRUE;
+    case BrowseButton: BrowseSoundFile(dialog, CurrentParam->Instance); return TRUE;
+    case TestButton: PlayTestSound(dialog); return TRUE;
+    case HelpButton: return ShowHelpFile(dialog, CurrentParam->Instance);
+    default: return FALSE;
+    }
+}
+
+INT_PTR CALLBACK SettingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_INITDIALOG) return OnInitDialog(dialog, reinterpret_cast<SettingDialogParam*>(lParam));
+    if (CurrentParam == nullptr) return FALSE;
+    switch (message) {
+    case WM_HELP: return ShowContextHelp(dialog, CurrentParam->Instance, reinterpret_cast<const HELPINFO*>(lParam));
+    case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam));
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
+        ::EndDialog(dialog, 0);
+        return TRUE;
+    default: return FALSE;
+    }
+}
+
+// The module's manifest (resource 2) active for the dialog's lifetime, so its
+// controls are those of common controls 6.
+class ManifestActivation {
+public:
+    explicit ManifestActivation(HINSTANCE instance) {
+        ACTCTXW context{};
+        context.cbSize = sizeof context;
+        context.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+        context.hModule = instance;
+        context.lpResourceName = MAKEINTRESOURCEW(2);
+        context_ = ::CreateActCtxW(&context);
+        if (context_ != INVALID_HANDLE_VALUE && !::ActivateActCtx(context_, &cookie_)) cookie_ = 0;
+    }
+    ~ManifestActivation() {
+        if (cookie_ != 0) ::DeactivateActCtx(0, cookie_);
+        if (context_ != INVALID_HANDLE_VALUE) ::ReleaseActCtx(context_);
+    }
+    ManifestActivation(const ManifestActivation&) = delete;
+    ManifestActivation& operator=(const ManifestActivation&) = delete;
+
+private:
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+    ULONG_PTR cookie_ = 0;
+};
+
+} // namespace
+
+INT_PTR RunSettingDialog(ChimeModule& module) {
+    SettingDialogParam param{module.Instance, &module};
+    const ManifestActivation manifest(module.Instance);
+    return ::DialogBoxParamW(module.Instance, MAKEINTRESOURCEW(IDD_SETTINGS), module.ParentWindow, SettingDialogProc,
+                             reinterpret_cast<LPARAM>(&param));
+}
+
+} // namespace tolltone

@@ -1,0 +1,251 @@
+// The real settings dialog of the built module under Xvfb, driven from a second
+// thread: what it shows, how clicks change it, what OK stores and Cancel leaves.
+#include "dialog/DialogDriver.h"
+#include "support/WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <commdlg.h>
+
+#include <vector>
+
+using namespace tolltone;
+using namespace tolltone::fakes;
+
+namespace {
+
+using IntNoArgs = int(WINAPI*)();
+
+std::string Ini(const char* enable, const char* signal, const char* interval, const char* time, const char* wave) {
+    return std::string("[Tolltone]\r\nEnable=") + enable + "\r\nSignalType=" + signal + "\r\nInterval=" + interval +
+           "\r\nTimeType=" + time + "\r\nWaveName=" + wave + "\r\n";
+}
+
+LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return ::DefWindowProcW(w, m, wp, lp); }
+
+class SettingDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = HostProc;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"DialogTestHost";
+        ::RegisterClassW(&windowClass);
+        host_.Reset(::CreateWindowExW(0, L"DialogTestHost", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                      nullptr, windowClass.hInstance, nullptr));
+        if (!host_) GTEST_SKIP() << "no display: the dialog tests run under Xvfb";
+    }
+
+    // Loads the module over a settings file as the launcher does.
+    void Open(const std::string& ini) {
+        ASSERT_TRUE(WriteBytes(perUser_.Path(), ini));
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(host_.Get());
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+    }
+
+    int Setting(const std::function<void(HWND)>& script) {
+        bool found = false;
+        const int result = DriveDialog([&] { return Entry<IntNoArgs>(module_.Get(), "Setting")(); }, script, &found);
+        EXPECT_TRUE(found) << "the dialog appeared";
+        return result;
+    }
+    int StopModule() { return Entry<IntNoArgs>(module_.Get(), "StopModule")(); }
+    std::string Stored() { return ReadBytes(perUser_.Path()); }
+
+    PerUserSettingsFile perUser_;
+    UniqueWindow host_;
+    UniqueModule module_;
+};
+
+struct Expected {
+    std::vector<int> checked, unchecked, enabled, disabled;
+    int entries, selection;
+};
+
+void ExpectState(HWND dialog, const Expected& e) {
+    for (int id : e.checked) EXPECT_TRUE((Control{dialog, id}.Checked())) << id << " checked";
+    for (int id : e.unchecked) EXPECT_FALSE((Control{dialog, id}.Checked())) << id << " unchecked";
+    for (int id : e.enabled) EXPECT_TRUE((Control{dialog, id}.Enabled())) << id << " enabled";
+    for (int id : e.disabled) EXPECT_FALSE((Control{dialog, id}.Enabled())) << id << " disabled";
+    EXPECT_EQ((Control{dialog, 111}.Count()), e.entries);
+    EXPECT_EQ((Control{dialog, 111}.Selection()), e.selection);
+}
+
+std::vector<int> Range(int from, int to) {
+    std::vector<int> ids;
+    for (int id = from; id <= to; ++id) ids.push_back(id);
+    return ids;
+}
+
+} // namespace
+
+TEST_F(SettingDialogTest, WhatTheDialogShowsAtStart) {
+    const struct { std::string ini; Expected expected; } rows[] = {
+        {Ini("0", "0", "300", "0", "bell.wav"),
+         {{102, 104, 107}, {101, 105, 108}, {100, 101, 102, 1, 2, 117, 116}, Range(103, 115), 7, 2}},
+        {Ini("1", "0", "300", "0", "bell.wav"),
+         {{101, 104, 107}, {102}, {103, 104, 105, 109, 110, 111, 112, 113, 114, 115, 116}, {106, 107, 108}, 7, 2}},
+        {Ini("1", "1", "3600", "1", ""),
+         {{101, 105, 108}, {104, 107}, {103, 104, 105, 106, 107, 108, 109, 114, 115}, {116}, 3, 2}},
+        {Ini("2", "7", "300", "-1", "x"), {{101, 105, 108}, {}, {106, 107, 108}, {}, 3, -1}},  // 300 is no strike row
+    };
+    for (size_t r = 0; r < std::size(rows); ++r) {
+        SCOPED_TRACE(r);
+        Open(rows[r].ini);
+        EXPECT_EQ(Setting([&](HWND dialog) {
+                      ExpectState(dialog, rows[r].expected);
+                      EXPECT_TRUE(::GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_CONTEXTHELP);
+                  }),
+                  0);
+        EXPECT_EQ(Stored(), rows[r].ini) << "Cancel stores nothing";
+        module_.Reset();
+    }
+}
+
+TEST_F(SettingDialogTest, ClicksRefillTheIntervalsAndFollowTheEnablingRules) {
+    Open(Ini("1", "0", "300", "0", "bell.wav"));
+    Setting([](HWND dialog) {
+        const Control once{dialog, 104}, strike{dialog, 105}, use{dialog, 101}, off{dialog, 102}, combo{dialog, 111};
+        strike.Click();
+        ExpectState(dialog, {{105}, {104}, {106, 107, 108}, {}, 3, 0});
+        once.Click();
+        ExpectState(dialog, {{104}, {105}, {}, {106, 107, 108}, 7, 0});
+        combo.Select(3);
+        once.Click();
+        EXPECT_EQ(combo.Selection(), 0) << "clicking the checked radio resets to None";
+        combo.Select(4);
+        off.Click();
+        ExpectState(dialog, {{102}, {101}, {116}, Range(103, 115), 7, 4});
+        use.Click();
+        ExpectState(dialog, {{101, 104}, {}, {103, 104, 105, 109, 115}, {106, 107, 108}, 7, 4});
+        strike.Click();
+        combo.Select(1);
+        off.Click();
+        use.Click();
+        ExpectState(dialog, {{101, 105}, {}, {106, 107, 108}, {}, 3, 1});
+    });
+}
+
+TEST_F(SettingDialogTest, TheEditDrivesTheTestButtonAndHoldsAtMost260) {
+    Open(Ini("1", "0", "60", "0", "bell.wav"));
+    const int result = Setting([](HWND dialog) {
+        const Control edit{dialog, 114}, test{dialog, 116};
+        EXPECT_TRUE(test.Enabled());
+        edit.SetText(L"");
+        EXPECT_FALSE(test.Enabled());
+        edit.Type(L"a");
+        EXPECT_TRUE(test.Enabled());
+        edit.SetText(L"");
+        edit.Type(std::wstring(300, L'w'));
+        EXPECT_EQ(edit.Text().size(), 260u);
+        Control{dialog, 1}.Click();
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Stored(), Ini("1", "0", "60", "0", std::string(259, 'w').c_str())) << "OK stores the first 259";
+}
+
+TEST_F(SettingDialogTest, OkStoresTheControlsSavesAndArms) {
+    Open(Ini("0", "0", "900", "0", ""));
+    EXPECT_EQ(Setting([](HWND dialog) {
+                  Control{dialog, 101}.Click();
+                  Control{dialog, 105}.Click();
+                  Control{dialog, 108}.Click();
+                  Control{dialog, 111}.Select(2);
+                  Control{dialog, 114}.SetText(L"C:\\Sounds\\bell.wav");
+                  Control{dialog, 1}.Click();
+              }),
+              1);
+    EXPECT_EQ(Stored(), Ini("1", "1", "3600", "1", "C:\\Sounds\\bell.wav"));
+    EXPECT_EQ(Entry<IntNoArgs>(module_.Get(), "IsModuleEnable")(), 1);
+    EXPECT_NE(StopModule(), 0) << "the timer was armed again";
+
+    EXPECT_EQ(Setting([](HWND dialog) {
+                  Control{dialog, 102}.Click();
+                  Control{dialog, 1}.Click();
+              }),
+              1);
+    EXPECT_EQ(Stored(), Ini("0", "1", "3600", "1", "C:\\Sounds\\bell.wav")) << "disabled controls stored as they stand";
+    EXPECT_EQ(StopModule(), 0) << "disabled: no timer";
+}
+
+TEST_F(SettingDialogTest, OkWithNoneAndWithoutASelection) {
+    Open(Ini("1", "0", "900", "0", "a"));
+    Setting([](HWND dialog) {
+        Control{dialog, 111}.Select(0);
+        Control{dialog, 1}.Click();
+    });
+    EXPECT_EQ(Stored(), Ini("1", "0", "4294967295", "0", "a"));
+    module_.Reset();
+
+    Open(Ini("1", "1", "300", "0", "a"));  // 300 is no row of the strike list
+    Setting([](HWND dialog) {
+        EXPECT_EQ((Control{dialog, 111}.Selection()), -1);
+        Control{dialog, 1}.Click();
+    });
+    EXPECT_EQ(Stored(), Ini("1", "1", "300", "0", "a")) << "the interval is kept";
+}
+
+TEST_F(SettingDialogTest, CancelEscapeAndCloseChangeNothing) {
+    const std::string ini = Ini("1", "0", "900", "0", "keep.wav");
+    Open(ini);
+    ASSERT_EQ(Entry<IntNoArgs>(module_.Get(), "StartModule")(), 1);
+    const std::function<void(HWND)> closers[] = {
+        [](HWND d) { Control{d, 2}.Click(); },
+        [](HWND d) { ::PostMessageW(Control{d, 114}.Window(), WM_KEYDOWN, VK_ESCAPE, 0); },
+        [](HWND d) { ::PostMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    for (size_t i = 0; i < std::size(closers); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Setting([&](HWND dialog) {
+                      Control{dialog, 102}.Click();
+                      Control{dialog, 114}.SetText(L"changed.wav");
+                      closers[i](dialog);
+                      for (int w = 0; w < 200 && ::IsWindow(dialog); ++w) ::Sleep(10);
+                      EXPECT_FALSE(::IsWindow(dialog)) << "closed by the user's action";
+                  }),
+                  0);
+        EXPECT_EQ(Stored(), ini);
+        EXPECT_EQ(Entry<IntNoArgs>(module_.Get(), "IsModuleEnable")(), 1);
+        EXPECT_EQ(StopModule(), 0) << "the timer stays stopped";
+    }
+}
+
+TEST_F(SettingDialogTest, TheFileBrowserOpensWithTheNameAndFolderAndCancelChangesNothing) {
+    Open(Ini("1", "0", "60", "0", "chime.wav"));
+    Setting([&](HWND dialog) {
+        const DWORD threadId = ::GetWindowThreadProcessId(dialog, nullptr);
+        std::thread click([&] { Control{dialog, 115}.Click(); });  // returns when the browser closes
+        const HWND browser = FindDialogOf(threadId, L"サウンドファイルの設定");
+        ASSERT_NE(browser, nullptr);
+        wchar_t spec[MAX_PATH] = {}, folder[MAX_PATH] = {};
+        ::SendMessageW(browser, CDM_GETSPEC, MAX_PATH, reinterpret_cast<LPARAM>(spec));
+        ::SendMessageW(browser, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(folder));
+        EXPECT_STREQ(spec, L"chime.wav");
+        const std::wstring expected = AppDataFolder() + L"\\Norvex\\Quiver";
+        EXPECT_EQ(CompareStringOrdinal(folder, -1, expected.c_str(), -1, TRUE), CSTR_EQUAL)
+            << "opened in the per-user settings folder";
+        ::PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
+        click.join();
+        EXPECT_EQ((Control{dialog, 114}.Text()), L"chime.wav");
+        Control{dialog, 1}.Click();
+    });
+    EXPECT_EQ(Stored(), Ini("1", "0", "60", "0", "chime.wav"));
+}
+
+TEST_F(SettingDialogTest, TheDialogUsesTheCommonControlsOfItsManifest) {
+    Open(Ini("1", "0", "60", "0", ""));
+    Setting([](HWND dialog) {
+        // With the manifest active the buttons are common controls 6 classes,
+        // whose window procedure lives in comctl32, not in user32.
+        const auto procedure = reinterpret_cast<LPCWSTR>(::GetWindowLongPtrW(Control{dialog, 101}.Window(), GWLP_WNDPROC));
+        HMODULE owner = nullptr;
+        ASSERT_TRUE(::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                         procedure, &owner));
+        wchar_t name[MAX_PATH] = {};
+        ::GetModuleFileNameW(owner, name, MAX_PATH);
+        const std::wstring file(name);
+        EXPECT_NE(file.find(L"comctl32"), std::wstring::npos) << std::string(file.begin(), file.end());
+    });
+}
