@@ -2,7 +2,7 @@
 // in the launcher's order and runs a message loop until told to stop.
 //
 //   SampleHost.exe [--module PATH] [--portable 0|1] [--seconds N]
-//                  [--unload-at HH:MM:SS] [--keep-loaded] [--settings-path]
+//                  [--unload-at HH:MM:SS] [--keep-loaded] [--settings-path] [--setting]
 #include "win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -24,6 +24,7 @@ struct Options {
     int unloadAtSecondOfDay = -1;
     bool keepLoaded = false;    // end the process with the module still loaded
     bool settingsPathOnly = false;
+    bool openSetting = false;   // open the settings dialog after StartModule
 };
 
 struct EntryPoints {
@@ -31,6 +32,7 @@ struct EntryPoints {
     void(WINAPI* SetParentWindow)(HWND) = nullptr;
     int(WINAPI* IsModuleEnable)() = nullptr;
     int(WINAPI* GetTitleName)(wchar_t*) = nullptr;
+    int(WINAPI* Setting)() = nullptr;
     int(WINAPI* StartModule)() = nullptr;
     int(WINAPI* StopModule)() = nullptr;
     void(WINAPI* SetPortableMode)(int) = nullptr;
@@ -70,6 +72,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
         else if (arg == L"--unload-at" && hasValue) options.unloadAtSecondOfDay = ParseClock(argv[++i]);
         else if (arg == L"--keep-loaded") options.keepLoaded = true;
         else if (arg == L"--settings-path") options.settingsPathOnly = true;
+        else if (arg == L"--setting") options.openSetting = true;
         else return false;
     }
     return true;
@@ -100,6 +103,7 @@ EntryPoints BindEntryPoints(HMODULE module) {
     Bind(module, "SetParentWindow", e.SetParentWindow);
     Bind(module, "IsModuleEnable", e.IsModuleEnable);
     Bind(module, "GetTitleName", e.GetTitleName);
+    Bind(module, "Setting", e.Setting);
     Bind(module, "StartModule", e.StartModule);
     Bind(module, "StopModule", e.StopModule);
     Bind(module, "SetPortableMode", e.SetPortableMode);
@@ -180,7 +184,7 @@ int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         Print(L"usage: SampleHost.exe [--module PATH] [--portable 0|1] [--seconds N] "
-              L"[--unload-at HH:MM:SS] [--keep-loaded] [--settings-path]");
+              L"[--unload-at HH:MM:SS] [--keep-loaded] [--settings-path] [--setting]");
         return 2;
     }
     const std::wstring settingsFile = SettingsFileFor(options.portable);
@@ -213,6 +217,11 @@ int wmain(int argc, wchar_t** argv) {
     if (entry.InitialLoad) Print(L"InitialLoad: " + std::to_wstring(entry.InitialLoad(options.portable)));
     if (entry.IsModuleEnable) Print(L"IsModuleEnable: " + std::to_wstring(entry.IsModuleEnable()));
     if (entry.StartModule) Print(L"StartModule at " + ClockText() + L": " + std::to_wstring(entry.StartModule()));
+    if (options.openSetting && entry.Setting) {
+        Print(L"Setting opened");
+        Print(L"Setting: " + std::to_wstring(entry.Setting()) + L"; IsModuleEnable: " +
+              std::to_wstring(entry.IsModuleEnable ? entry.IsModuleEnable() : 0));
+    }
 
     RunMessageLoop(window.Get(), options, module);
 
