@@ -3,6 +3,8 @@
 // then a NUL-terminated text (libFuzzer's data is not terminated). Outputs are
 // heap buffers of exactly their capacity plus one canary unit, so ASan reports
 // a write past the capacity and the canary a write onto it.
+#include "CodePage932.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -62,6 +64,26 @@ private:
 
 inline void Check(bool condition) {
     if (!condition) std::abort();
+}
+
+// The 8-bit forms run under the code page 932 rule, the 16-bit forms under none.
+template <class Unit>
+const auto& FuzzRule() {
+    if constexpr (sizeof(Unit) == 1) {
+        return fakes::CodePage932();
+    } else {
+        static const NoDoubleByte none;
+        return none;
+    }
+}
+
+// A copy-out call: its result must be the length of a terminated output that
+// fits the capacity.
+template <class Unit, class Run>
+void CopyOutCase(int capacity, Run run) {
+    Canaried<Unit> out(capacity);
+    const int result = run(out.Data(), capacity);
+    Check(result >= 0 && result < capacity && result == out.Length());
 }
 
 } // namespace tolltone::fuzz

@@ -1,6 +1,5 @@
 // Every path function of the QM_ family on arbitrary input: the 8-bit forms
 // under a code page 932 rule (FUZZ_UNIT char) or the 16-bit forms (char16_t).
-#include "CodePage932.h"
 #include "FuzzInput.h"
 #include "paths/MultiSelection.h"
 #include "paths/PathDecomposition.h"
@@ -10,24 +9,6 @@ using namespace tolltone::fuzz;
 
 using Unit = FUZZ_UNIT;
 
-namespace {
-
-const auto& Rule() {
-    if constexpr (sizeof(Unit) == 1) return fakes::CodePage932();
-    else {
-        static const NoDoubleByte none;
-        return none;
-    }
-}
-
-template <class Run>
-void CopyOutCase(int capacity, Run run) {
-    Canaried<Unit> out(capacity);
-    const int result = run(out.Data(), capacity);
-    Check(result >= 0 && result < capacity && result == out.Length());
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
@@ -36,12 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<Unit> buffer = input.Text<Unit>();
     const Unit* path = buffer.data();
     const int n = TextLength(path);
-    const auto& rule = Rule();
+    const auto& rule = FuzzRule<Unit>();
 
-    CopyOutCase(capacity, [&](Unit* o, int c) { return FileName(path, o, c, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return FileExtension(path, o, c, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return PathWithoutExtension(path, o, c, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return DirectoryName(path, o, c, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return FileName(path, o, c, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return FileExtension(path, o, c, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return PathWithoutExtension(path, o, c, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return DirectoryName(path, o, c, rule); });
     {
         Canaried<Unit> out(capacity);
         const int result = DriveName(path, out.Data(), capacity, rule);

@@ -1,6 +1,5 @@
 // Every string function of the QM_ family on arbitrary input: the 8-bit forms
 // under a code page 932 rule (FUZZ_UNIT char) or the 16-bit forms (char16_t).
-#include "CodePage932.h"
 #include "FuzzInput.h"
 #include "strings/StringList.h"
 #include "strings/StringRules.h"
@@ -10,24 +9,6 @@ using namespace tolltone::fuzz;
 
 using Unit = FUZZ_UNIT;
 
-namespace {
-
-const auto& Rule() {
-    if constexpr (sizeof(Unit) == 1) return fakes::CodePage932();
-    else {
-        static const NoDoubleByte none;
-        return none;
-    }
-}
-
-template <class Run>
-void CopyOutCase(int capacity, Run run) {
-    Canaried<Unit> out(capacity);
-    const int result = run(out.Data(), capacity);
-    Check(result >= 0 && result < capacity && result == out.Length());
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
@@ -40,19 +21,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<Unit> buffer = input.Text<Unit>();
     const Unit* text = buffer.data();
     const int n = TextLength(text);
-    const auto& rule = Rule();
+    const auto& rule = FuzzRule<Unit>();
 
     {
         Canaried<Unit> out(limit > 0 ? limit + 1 : 1);
         const int k = CopyUntil(text, x, out.Data(), limit, quotes, rule);
         Check(k >= 0 && k <= (limit > 0 ? limit : 0) && k == out.Length() && k <= n);
     }
-    CopyOutCase(capacity, [&](Unit* o, int c) { return CopyAfter(text, x, o, c, quotes, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return TrimLeft(text, o, c, blank, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return TrimRight(text, o, c, blank, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return Trim(text, o, c, blank, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return ZeroSuppress(text, o, c, rule); });
-    CopyOutCase(capacity, [&](Unit* o, int c) { return DirectoryName(text, o, c, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return CopyAfter(text, x, o, c, quotes, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return TrimLeft(text, o, c, blank, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return TrimRight(text, o, c, blank, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return Trim(text, o, c, blank, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return ZeroSuppress(text, o, c, rule); });
+    CopyOutCase<Unit>(capacity, [&](Unit* o, int c) { return DirectoryName(text, o, c, rule); });
     {
         Canaried<Unit> out(capacity);
         const int result = SetDelimiter(text, out.Data(), capacity, x, group, sizeof(Unit) == 1);

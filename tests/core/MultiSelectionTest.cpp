@@ -2,6 +2,8 @@
 // release, allocation failure.
 #include "paths/MultiSelection.h"
 
+#include "CountingAllocator.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -9,24 +11,9 @@
 #include <vector>
 
 using namespace tolltone;
+using tolltone::fakes::CountingAllocator;
 
 namespace {
-
-struct CountingAllocator {
-    mutable int allocations = 0;
-    mutable std::set<void*> live;
-    int failAt = -1;
-    void* Allocate(size_t bytes) const {
-        if (allocations++ == failAt) return nullptr;
-        void* block = std::malloc(bytes);
-        live.insert(block);
-        return block;
-    }
-    void Free(void* block) const {
-        EXPECT_EQ(live.erase(block), 1u);
-        std::free(block);
-    }
-};
 
 // A buffer from its strings: each followed by NUL, then one more NUL.
 template <class Unit>

@@ -3,6 +3,8 @@
 #include "CodePage932.h"
 #include "strings/StringList.h"
 
+#include "CountingAllocator.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -10,25 +12,9 @@
 #include <vector>
 
 using namespace tolltone;
+using tolltone::fakes::CountingAllocator;
 
 namespace {
-
-// Fails the allocation numbered failAt (from 0) and counts what is outstanding.
-struct CountingAllocator {
-    mutable int allocations = 0;
-    mutable std::set<void*> live;
-    int failAt = -1;
-    void* Allocate(size_t bytes) const {
-        if (allocations++ == failAt) return nullptr;
-        void* block = std::malloc(bytes);
-        live.insert(block);
-        return block;
-    }
-    void Free(void* block) const {
-        EXPECT_EQ(live.erase(block), 1u) << "freed once, and only what was allocated";
-        std::free(block);
-    }
-};
 
 template <class Unit>
 std::vector<std::basic_string<Unit>> Fields(const StrList<Unit>& list) {

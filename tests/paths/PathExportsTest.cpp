@@ -1,36 +1,15 @@
 // The QM_ path exports of the built module, run in 1252 and in 932.
 #include "paths/QmPaths.h"
-#include "support/WinTestSupport.h"
+#include "support/ExportsFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 using namespace tolltone;
 using namespace tolltone::fakes;
 
-namespace {
-
-class PathExportsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(module_);
-        if (const char* expected = std::getenv("TOLLTONE_EXPECT_ACP")) {
-            ASSERT_EQ(::GetACP(), static_cast<UINT>(std::atoi(expected)));
-        }
-    }
-    template <class Function>
-    Function Get(const char* name) {
-        const auto f = Entry<Function>(module_.Get(), name);
-        EXPECT_NE(f, nullptr) << name;
-        return f;
-    }
-    bool Cp932() const { return ::GetACP() == 932; }
-    UniqueModule module_ = LoadTolltone();
-};
-
-} // namespace
+using PathExportsTest = ExportsFixture;
 
 TEST_F(PathExportsTest, WideFormsOfEveryPair) {
     wchar_t out[260];

@@ -1,39 +1,17 @@
 // The QM_ string exports of the built module, in the code page of the run:
 // ctest runs this twice, in 1252 and (LC_ALL=ja_JP.UTF-8) in 932.
 #include "strings/QmStrings.h"
-#include "support/WinTestSupport.h"
+#include "support/ExportsFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 using namespace tolltone;
 using namespace tolltone::fakes;
 
-namespace {
-
-class StringExportsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(module_);
-        if (const char* expected = std::getenv("TOLLTONE_EXPECT_ACP")) {
-            ASSERT_EQ(::GetACP(), static_cast<UINT>(std::atoi(expected))) << "the run's code page";
-        }
-    }
-    template <class Function>
-    Function Get(const char* name) {
-        const auto f = Entry<Function>(module_.Get(), name);
-        EXPECT_NE(f, nullptr) << name;
-        return f;
-    }
-    bool Cp932() const { return ::GetACP() == 932; }
-
-    UniqueModule module_ = LoadTolltone();
-};
-
-} // namespace
+using StringExportsTest = ExportsFixture;
 
 TEST_F(StringExportsTest, CopyAndTrimPairsAgree) {
     char a[32];
