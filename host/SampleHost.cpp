@@ -231,6 +231,11 @@ int wmain(int argc, wchar_t** argv) {
         ::ExitProcess(0);
     }
     if (module) Unload(module, options.modulePath);
+    // An unloaded module must leave no timer behind on the host's window (the
+    // platform swallows the fault of a timer callback that is gone, so nothing
+    // else would show it).
+    constexpr UINT_PTR ChimeTimerId = 5000;
+    Print(std::wstring(L"Chime timer left behind: ") + (::KillTimer(window.Get(), ChimeTimerId) ? L"yes" : L"no"));
     Print(L"Exit at " + ClockText());
     return 0;
 }

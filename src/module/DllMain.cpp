@@ -1,7 +1,7 @@
 // Library load and unload: the record lives from process attach to detach.
 #include "module/ChimeModule.h"
 #include "module/ChimeTimer.h"
-#include "settings/SettingsFile.h"
+#include "module/ModuleSettings.h"
 
 #include <new>
 
@@ -24,8 +24,9 @@ void DetachModule() {
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return;
     StopChimeTimer(*module);
-    if (module->SettingsLoaded)
-        SaveSettings(SettingsFilePath(module->PortableMode, module->Instance), module->Instance, *module);
+    // After a host unload during a strike this runs on the strike worker, when its
+    // last stroke ends; KillTimer still removes the host window's timer from here.
+    if (module->SettingsLoaded) SaveModuleSettings(*module);
     CurrentModule = nullptr;
     delete module;
 }

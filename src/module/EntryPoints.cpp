@@ -1,10 +1,10 @@
 // The entry points through which the launcher drives the module. Each one only
-// forwards to the scheduler or the settings storage.
+// forwards to the scheduler, the settings storage or the settings dialog.
+#include "dialog/SettingDialog.h"
 #include "module/ChimeModule.h"
 #include "module/ChimeTimer.h"
+#include "module/ModuleSettings.h"
 #include "resources/ResourceIds.h"
-#include "dialog/SettingDialog.h"
-#include "settings/SettingsFile.h"
 #include "settings/SettingsMigration.h"
 
 using namespace tolltone;
@@ -40,8 +40,7 @@ int WINAPI Setting() noexcept {
     const INT_PTR result = RunSettingDialog(*module);
     if (result == 1) module->SettingsLoaded = true;
     if (result != 0) {
-        if (module->SettingsLoaded)
-            SaveSettings(SettingsFilePath(module->PortableMode, module->Instance), module->Instance, *module);
+        if (module->SettingsLoaded) SaveModuleSettings(*module);
         if (module->Enable != 0) ArmChimeTimer(*module);
         else StopChimeTimer(*module);
     }

@@ -66,6 +66,11 @@ run_host() {
     [ "$early" -eq 0 ] || fail "$early bytes played before the chime minute"
 }
 
+# The module, once unloaded, left no chime timer on the host's window.
+expect_no_timer_left() {
+    grep -q "Chime timer left behind: no" "$work/host.log" || fail "the unloaded module left its timer armed"
+}
+
 expect_strokes() {
     local got
     got=$(captured_strokes)
@@ -79,6 +84,7 @@ strike-hour)        # 12-hour clock, 10:00 -> ten strokes, nothing before
     write_settings 1 1 3600 0
     run_host 09:59:45 13 --seconds 20
     expect_strokes 10
+    expect_no_timer_left
     ;;
 once-per-interval)  # every 15 minutes, one chime at :15
     make_wav 8000
@@ -98,6 +104,7 @@ unload-during-strike)  # the host unloads the module one second into a ten-strok
     run_host 09:59:45 13 --seconds 26 --unload-at 10:00:01
     grep -q "module still mapped: yes" "$work/host.log" || fail "the strike had ended before the unload"
     expect_strokes 10
+    expect_no_timer_left  # the real detach ran on the worker, after its last stroke
     grep -q "Interval=3600" "$settings_file" || fail "settings not saved at the delayed unload"
     ;;
 exit-while-loaded)  # the host process ends with the module loaded: settings are saved
