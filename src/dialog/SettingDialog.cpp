@@ -2,6 +2,7 @@
 
 #include "dialog/HelpViewer.h"
 #include "dialog/IntervalLists.h"
+#include "paths/PathJoin.h"
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
 
@@ -80,8 +81,7 @@ void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
     if (SUCCEEDED(::SHGetFolderPathW(dialog, CSIDL_APPDATA, nullptr, 0, appData))) {
         const ResourceText maker = LoadResourceText(instance, IDS_MAKER_FOLDER);
         const ResourceText host = LoadResourceText(instance, IDS_HOST_FOLDER);
-        if (std::swprintf(initialDirectory, PathUnits, L"%ls\\%ls\\%ls", appData, maker.text, host.text) < 0)
-            initialDirectory[0] = L'\0';
+        JoinPath<wchar_t>(initialDirectory, PathUnits, {appData, maker.text, host.text});  // empty if too long
     }
 
     wchar_t file[PathUnits] = {};
