@@ -6,13 +6,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh windows Tolltone SampleHost sample_chime > /dev/null
 
-display=:78
-Xvfb "$display" -screen 0 640x480x24 -nolisten tcp > /dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display WINEDEBUG=-all NO_FAKE_STAT=1
+source scripts/start-xvfb.sh 640x480
+export WINEDEBUG=-all NO_FAKE_STAT=1
 export WINEPREFIX=$PWD/build/windows/wineprefix-screenshot
 trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
-for _ in $(seq 50); do [ -S /tmp/.X11-unix/X78 ] && break; sleep 0.1; done
 bash scripts/wine-prefix.sh "$WINEPREFIX"
 # Wine draws captions in Tahoma, which has no Japanese: in this prefix only.
 caption=$(mktemp --suffix=.reg)
@@ -28,6 +25,6 @@ printf '[Tolltone]\r\nEnable=1\r\nSignalType=1\r\nInterval=3600\r\nTimeType=1\r\
 wine build/windows/bin/SampleHost.exe --setting > /dev/null 2>&1 &
 host=$!
 sleep 6
-xwd -root -silent -display "$display" | convert xwd:- -trim +repage docs/dialog.png
+xwd -root -silent -display "$DISPLAY" | convert xwd:- -trim +repage docs/dialog.png
 kill "$host" 2>/dev/null || true
 echo "wrote docs/dialog.png"

@@ -11,11 +11,8 @@ rm -f build-native.log build-windows.log
 
 # A virtual screen for the dialog tests; Wine decides at the start of a session
 # whether windows can be made, so the session starts with it.
-display=:77
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > /dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do [ -S /tmp/.X11-unix/X77 ] && break; sleep 0.1; done
+source scripts/start-xvfb.sh 1024x768
+echo "Xvfb on $DISPLAY"
 
 export WINEDEBUG=-all
 # A second prefix whose session never has a display, for what must work headless.
