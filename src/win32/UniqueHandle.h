@@ -35,7 +35,6 @@ private:
 
 struct CloseKernelHandle { void operator()(HANDLE h) const { ::CloseHandle(h); } };
 struct FreeModule { void operator()(HMODULE h) const { ::FreeLibrary(h); } };
-struct CloseFind { void operator()(HANDLE h) const { ::FindClose(h); } };
 struct CloseRegistryKey { void operator()(HKEY h) const { ::RegCloseKey(h); } };
 struct DestroyWindowHandle { void operator()(HWND h) const { ::DestroyWindow(h); } };
 
