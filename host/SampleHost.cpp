@@ -17,6 +17,8 @@ using namespace tolltone;
 
 namespace {
 
+constexpr UINT_PTR ChimeTimerId = 5000;  // the module's timer on the host window
+
 struct Options {
     std::wstring modulePath;
     int portable = 0;
@@ -172,6 +174,9 @@ void RunMessageLoop(HWND window, const Options& options, UniqueModule& module) {
             if (options.seconds > 0 && ::GetTickCount64() >= deadline) break;
             continue;
         }
+        // The launcher's loop sees the module's timer before the module does.
+        if (message.message == WM_TIMER && message.hwnd == window && message.wParam == ChimeTimerId)
+            Print(L"Chime timer fired at " + ClockText());
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -234,7 +239,6 @@ int wmain(int argc, wchar_t** argv) {
     // An unloaded module must leave no timer behind on the host's window (the
     // platform swallows the fault of a timer callback that is gone, so nothing
     // else would show it).
-    constexpr UINT_PTR ChimeTimerId = 5000;
     Print(std::wstring(L"Chime timer left behind: ") + (::KillTimer(window.Get(), ChimeTimerId) ? L"yes" : L"no"));
     Print(L"Exit at " + ClockText());
     return 0;

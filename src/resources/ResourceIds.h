@@ -15,5 +15,8 @@
 #define IDS_MAKER_FOLDER        656
 #define IDS_SETTINGS_FILE       657
 #define IDS_HOST_FOLDER         658
+#define IDS_KEY_QUIET_HOURS     660
+#define IDS_KEY_QUIET_WHEN_BUSY 661
+#define IDS_KEY_QUIET_WHEN_LOCKED 662
 
 #define IDD_SETTINGS            3000

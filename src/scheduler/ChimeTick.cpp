@@ -23,6 +23,13 @@ void SoundChime(const ChimeSettings& settings, ChimeEnvironment& env) {
     }
 }
 
+// The user's state is asked only when a quiet key needs it, so without the keys
+// a tick does exactly what it always did.
+bool IsQuietMinute(const QuietSettings& quiet, const LocalClockReading& reading, ChimeEnvironment& env) {
+    const UserActivity activity = NeedsUserActivity(quiet) ? env.QueryUserActivity() : UserActivity{};
+    return IsQuiet(quiet, reading.hour, reading.minute, activity);
+}
+
 } // namespace
 
 int ArmChimeTimer(const ChimeSettings& settings, ChimeEnvironment& env) {
@@ -31,20 +38,22 @@ int ArmChimeTimer(const ChimeSettings& settings, ChimeEnvironment& env) {
     return 1;
 }
 
-bool RunIntervalTest(int32_t interval, int16_t& lastMinute, ChimeEnvironment& env) {
+bool RunIntervalTest(int32_t interval, int16_t& lastMinute, ChimeEnvironment& env, LocalClockReading& reading) {
     if (interval == NoChime) return false;
-    LocalClockReading now = env.Now();
-    for (int sleeps = 0; now.minute == lastMinute && sleeps < MaxSameMinuteSleeps; ++sleeps) {
+    reading = env.Now();
+    for (int sleeps = 0; reading.minute == lastMinute && sleeps < MaxSameMinuteSleeps; ++sleeps) {
         env.Sleep(SameMinuteSleepMs);
-        now = env.Now();
+        reading = env.Now();
     }
-    lastMinute = static_cast<int16_t>(now.minute);
-    return IsChimeMinute(now.minute, interval);
+    lastMinute = static_cast<int16_t>(reading.minute);
+    return IsChimeMinute(reading.minute, interval);
 }
 
 void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, ChimeEnvironment& env) {
     env.KillChimeTimer();
-    if (RunIntervalTest(settings.Interval, lastMinute, env)) SoundChime(settings, env);
+    LocalClockReading reading;
+    if (RunIntervalTest(settings.Interval, lastMinute, env, reading) && !IsQuietMinute(settings.Quiet, reading, env))
+        SoundChime(settings, env);
     ArmChimeTimer(settings, env);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The scheduler's decisions, free of the platform: the shell supplies the clock,
 // the timer and the sound player through ChimeEnvironment.
+#include "scheduler/QuietRules.h"
 #include "settings/ChimeSettings.h"
 
 #include <cstdint>
@@ -21,6 +22,7 @@ public:
     virtual void KillChimeTimer() = 0;
     virtual void PlayOnce(const wchar_t* waveName) = 0;                    // asynchronous
     virtual bool StartStrikes(int strokes, const wchar_t* waveName) = 0;   // worker thread
+    virtual UserActivity QueryUserActivity() = 0;  // asked only when a quiet key needs it
 
 protected:
     ~ChimeEnvironment() = default;
@@ -29,11 +31,13 @@ protected:
 // Sets the one-shot timer for the next minute boundary. 1 when enabled, else 0.
 int ArmChimeTimer(const ChimeSettings& settings, ChimeEnvironment& env);
 
-// True when the current minute is a chime minute; updates lastMinute. If the clock
-// still shows the minute of the last test, waits (up to 3 s) for the next one.
-bool RunIntervalTest(int32_t interval, int16_t& lastMinute, ChimeEnvironment& env);
+// True when the current minute is a chime minute; updates lastMinute and gives the
+// clock reading it tested. If the clock still shows the minute of the last test,
+// waits (up to 3 s) for the next one.
+bool RunIntervalTest(int32_t interval, int16_t& lastMinute, ChimeEnvironment& env, LocalClockReading& reading);
 
-// One firing of the timer: stop it, test, sound, arm again.
+// One firing of the timer: stop it, test, stay silent if the chime minute is a
+// quiet one, else sound; arm again.
 void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, ChimeEnvironment& env);
 
 } // namespace tolltone

@@ -2,6 +2,7 @@
 
 #include "scheduler/ChimeRules.h"
 #include "scheduler/StrikeWorker.h"
+#include "scheduler/Win32UserActivity.h"
 
 #include <mmsystem.h>
 
@@ -30,5 +31,7 @@ void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) {
 bool Win32ChimeEnvironment::StartStrikes(int strokes, const wchar_t* waveName) {
     return StartStrikeWorker(strokes, waveName);
 }
+
+UserActivity Win32ChimeEnvironment::QueryUserActivity() { return QueryWin32UserActivity(); }
 
 } // namespace tolltone

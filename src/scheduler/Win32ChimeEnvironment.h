@@ -16,6 +16,7 @@ public:
     void KillChimeTimer() override;
     void PlayOnce(const wchar_t* waveName) override;
     bool StartStrikes(int strokes, const wchar_t* waveName) override;
+    UserActivity QueryUserActivity() override;
 
 private:
     HWND window_;

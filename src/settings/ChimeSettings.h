@@ -1,6 +1,8 @@
 #pragma once
-// The five persisted settings of the module. Plain data, shared by the scheduler,
+// The five persisted settings of the module, and the quiet keys read beside them. Plain data, shared by the scheduler,
 // the settings file and the dialog; ChimeModule extends it with the run-time state.
+#include "settings/QuietSettings.h"
+
 #include <cstdint>
 
 namespace tolltone {
@@ -14,6 +16,7 @@ struct ChimeSettings {
     int32_t Enable = 0;
     int32_t SignalType = 0;            // 0 = once per interval, 1 = strike the hour
     int32_t TimeType = 0;              // 0 = 12-hour clock, 1 = 24-hour clock
+    QuietSettings Quiet;               // hand-written keys: read, never written
 };
 
 } // namespace tolltone

@@ -1,6 +1,7 @@
 #pragma once
 // A clock that only moves when told to (or when the scheduler sleeps), and a
-// timer and sound player that record what they were asked to do.
+// timer and sound player that record what they were asked to do, and a user
+// whose state the test sets.
 #include "scheduler/ChimeTick.h"
 
 #include <string>
@@ -42,7 +43,13 @@ public:
         events.push_back("strike");
         return true;
     }
+    UserActivity QueryUserActivity() override {
+        ++activityQueries;
+        return activity;
+    }
 
+    UserActivity activity;  // what the platform reports about the user
+    int activityQueries = 0;
     int sleeps = 0;
     std::vector<unsigned> timers;
     std::vector<std::wstring> played;

@@ -38,9 +38,10 @@ make_wav() {
     wav_path=$(winepath -w "$work/chime.wav" | tr -d '\r')
 }
 
-write_settings() {  # ENABLE SIGNALTYPE INTERVAL TIMETYPE
+write_settings() {  # ENABLE SIGNALTYPE INTERVAL TIMETYPE [EXTRA LINE]
     printf '[Tolltone]\r\nEnable=%s\r\nSignalType=%s\r\nInterval=%s\r\nTimeType=%s\r\nWaveName=%s\r\n' \
         "$1" "$2" "$3" "$4" "$wav_path" > "$settings_file"
+    if [ $# -gt 4 ]; then printf '%s\r\n' "$5" >> "$settings_file"; fi
 }
 
 captured_strokes() {
@@ -69,6 +70,11 @@ run_host() {
 # The module, once unloaded, left no chime timer on the host's window.
 expect_no_timer_left() {
     grep -q "Chime timer left behind: no" "$work/host.log" || fail "the unloaded module left its timer armed"
+}
+
+# The chime timer did fire in the chime minute: silence is the module's decision.
+expect_fired_at() {
+    grep -q "Chime timer fired at $1" "$work/host.log" || fail "the chime timer never fired at $1"
 }
 
 expect_strokes() {
@@ -106,6 +112,31 @@ unload-during-strike)  # the host unloads the module one second into a ten-strok
     expect_strokes 10
     expect_no_timer_left  # the real detach ran on the worker, after its last stroke
     grep -q "Interval=3600" "$settings_file" || fail "settings not saved at the delayed unload"
+    ;;
+quiet-inside)       # 10:00 inside 09:30-10:30: the timer fires, the minute is tested, nothing plays
+    make_wav 8000
+    write_settings 1 1 3600 0 "QuietHours=09:30-10:30"
+    run_host 09:59:45 13 --seconds 20
+    expect_fired_at "10:00:0"
+    expect_strokes 0
+    grep -q "QuietHours=09:30-10:30" "$settings_file" || fail "the unload's save dropped the quiet key"
+    ;;
+quiet-outside)      # 10:00 is the end of 22:00-10:00, so outside: ten strokes
+    # Wine's shell always reports "accepts notifications" (S_OK, state 5, with or
+    # without a display), so the busy and locked keys are on here and must not
+    # silence anything; their states are proven by the core tests.
+    make_wav 8000
+    write_settings 1 1 3600 0 "QuietHours=22:00-10:00"
+    printf 'QuietWhenBusy=1\r\nQuietWhenLocked=1\r\n' >> "$settings_file"
+    run_host 09:59:45 13 --seconds 20
+    expect_strokes 10
+    ;;
+quiet-midnight)     # 23:00-07:00 crosses midnight and silences the 00:00 strike
+    make_wav 8000
+    write_settings 1 1 3600 0 "QuietHours=23:00-07:00"
+    run_host "23:59:45" 13 --seconds 20
+    expect_fired_at "00:00:0"
+    expect_strokes 0
     ;;
 exit-while-loaded)  # the host process ends with the module loaded: settings are saved
     make_wav 800

@@ -132,3 +132,27 @@ TEST_F(SettingsFileTest, LocationsOfBothModes) {
     ASSERT_TRUE(perUser.valid);
     EXPECT_EQ(std::wstring(perUser.text), AppDataFolder() + L"\\Norvex\\Quiver\\Tolltone.ini");
 }
+
+TEST_F(SettingsFileTest, QuietKeysAreReadAndEverySaveKeepsThemAsWritten) {
+    const SettingsPath path = PathOf(L"quiet.ini");
+    const std::string handWritten = "; my chimes\r\n[Other]\r\nKeep=me\r\n[Tolltone]\r\nEnable=1\r\n"
+                                    "QuietHours=23:00-07:00\r\nQuietWhenBusy=1\r\nQuietWhenLocked=0\r\n";
+    ASSERT_TRUE(WriteBytes(path.text, handWritten));
+    ChimeSettings loaded;
+    LoadSettings(path, Strings(), loaded);
+    EXPECT_EQ(loaded.Quiet.Hours.startMinute, 23 * 60);
+    EXPECT_EQ(loaded.Quiet.Hours.endMinute, 7 * 60);
+    EXPECT_EQ(loaded.Quiet.WhenBusy, 1);
+    EXPECT_EQ(loaded.Quiet.WhenLocked, 0);
+
+    EXPECT_NE(SaveSettings(path, Strings(), Sample(1, 1, 3600, 0, L"bell.wav")), 0);
+    const std::string saved = ReadBytes(path.text);
+    for (const char* line : {"; my chimes", "Keep=me", "QuietHours=23:00-07:00", "QuietWhenBusy=1",
+                             "QuietWhenLocked=0", "Interval=3600", "WaveName=bell.wav"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " missing from:\n" << saved;
+
+    // A value too long for the module's buffer is malformed, not cut into a window.
+    ASSERT_TRUE(WriteBytes(path.text, "[Tolltone]\r\nQuietHours=23:00-07:00" + std::string(60, ' ') + "x\r\n"));
+    LoadSettings(path, Strings(), loaded);
+    EXPECT_EQ(loaded.Quiet.Hours.startMinute, loaded.Quiet.Hours.endMinute);
+}

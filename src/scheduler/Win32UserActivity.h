@@ -1,0 +1,9 @@
+#pragma once
+// What the platform says about the user right now: busy, away, or neither.
+#include "scheduler/QuietRules.h"
+
+namespace tolltone {
+
+UserActivity QueryWin32UserActivity();
+
+} // namespace tolltone
