@@ -3,7 +3,7 @@
 // directory exists, and the creation of a directory with its missing parents.
 // Each opens what it needs and closes it before returning.
 #include "paths/FileSystemApi.h"
-#include "settings/ChimeSettings.h"
+#include "base/PlatformLimits.h"
 #include "win32/UniqueHandle.h"
 
 #include <cstdint>
@@ -15,8 +15,7 @@ namespace tolltone {
 // Read access, no sharing: the query fails while any other handle is open.
 template <class Unit>
 UniqueKernelHandle OpenForQuery(const Unit* path) {
-    const HANDLE file = FileSystemApi<Unit>::OpenForQuery(path);
-    return UniqueKernelHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+    return AdoptFileHandle(FileSystemApi<Unit>::OpenForQuery(path));
 }
 
 template <class Unit>

@@ -2,13 +2,14 @@
 // Taking a path apart by its text: file name, extension, the path without it,
 // the four parts at once, the drive's text and number. Every copy is whole or
 // nothing (CopyOut); nothing touches the file system.
+#include "base/PlatformLimits.h"
 #include "paths/PathRules.h"
 #include "strings/StringRules.h"
 
 namespace tolltone {
 
 inline constexpr int SplitDriveUnits = 3;
-inline constexpr int SplitPartUnits = 260;  // the platform's path limit, terminator included
+inline constexpr int SplitPartUnits = PathUnits;
 
 // What one scan of a path finds: its length and the last positions (-1 for
 // none) of a backslash, of a backslash or colon, and of a dot after the last

@@ -1,6 +1,7 @@
 #pragma once
 // The rules that every path function shares: the scan under the double-byte rule,
 // the last-position search and the whole-or-nothing copy-out.
+#include "strings/CopyOut.h"
 #include "strings/DoubleByteRule.h"
 
 namespace tolltone {
@@ -18,20 +19,6 @@ int LastPosition(const Unit* path, Unit target, const DoubleByte& isDoubleByteSt
         if (path[i] == target) last = i;
     }
     return last;
-}
-
-// Copies length units whole, or empties the output when they do not fit with the
-// terminator. source may equal output (in-place use): the copy runs forwards.
-template <class Unit>
-int CopyOut(const Unit* source, int length, Unit* output, int capacity) {
-    if (capacity < 1) return 0;
-    if (length < 0 || length + 1 > capacity) {
-        output[0] = Unit(0);
-        return 0;
-    }
-    for (int i = 0; i < length; ++i) output[i] = source[i];
-    output[length] = Unit(0);
-    return length;
 }
 
 // Everything before the last backslash.

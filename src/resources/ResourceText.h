@@ -1,6 +1,6 @@
 #pragma once
 // Texts of the string table, loaded by id into a path-sized buffer.
-#include "settings/ChimeSettings.h"
+#include "base/PlatformLimits.h"
 
 #include <windows.h>
 

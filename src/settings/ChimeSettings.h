@@ -1,13 +1,13 @@
 #pragma once
 // The five persisted settings of the module, and the quiet keys read beside them. Plain data, shared by the scheduler,
 // the settings file and the dialog; ChimeModule extends it with the run-time state.
+#include "base/PlatformLimits.h"
 #include "settings/QuietSettings.h"
 
 #include <cstdint>
 
 namespace tolltone {
 
-inline constexpr int PathUnits = 260;  // the platform's path limit, terminator included
 inline constexpr int32_t NoChime = -1; // Interval value meaning "None"
 
 struct ChimeSettings {

@@ -5,8 +5,12 @@
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
 #include "settings/IniInteger.h"
+#include "settings/ProfileEncoding.h"
+#include "settings/ReplacingSave.h"
 
 #include <shlobj.h>
+
+#include <iterator>
 
 namespace tolltone {
 namespace {
@@ -112,18 +116,48 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
                                                        settings.WaveName, PathUnits, path.text));
 }
 
+// The copy that a save writes into, beside the file.
+SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings) {
+    SettingsPath copy;
+    wchar_t directory[PathUnits] = {};
+    DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
+    const ResourceText name = LoadResourceText(strings, IDS_SETTINGS_COPY_FILE);
+    copy.valid = directory[0] != L'\0' && JoinPath<wchar_t>(copy.text, PathUnits, {directory, name.text});
+    return copy;
+}
+
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings) {
     if (!path.valid) return 0;
+    const SettingsPath copyPath = StagingPath(path, strings);
+    if (!copyPath.valid) return 0;
+    StagedCopy copy(path.text, copyPath.text);
+    if (!copy.Ready()) return 0;
+
     const ResourceText section = LoadResourceText(strings, IDS_SECTION);
-    BOOL result = FALSE;
-    for (const IntegerKey& key : IntegerKeys) {
-        const ResourceText name = LoadResourceText(strings, key.keyId);
-        const IniIntegerText value = FormatIniInteger(settings.*key.field, key.unsignedForm);
-        result = ::WritePrivateProfileStringW(section.text, name.text, value.text, path.text);
+    struct Entry {
+        ResourceText key;
+        IniIntegerText number;
+        const wchar_t* value;
+    };
+    Entry entries[std::size(IntegerKeys) + 1];
+    for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
+        entries[i].key = LoadResourceText(strings, IntegerKeys[i].keyId);
+        entries[i].number = FormatIniInteger(settings.*IntegerKeys[i].field, IntegerKeys[i].unsignedForm);
+        entries[i].value = entries[i].number.text;
     }
-    const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
-    result = ::WritePrivateProfileStringW(section.text, waveKey.text, settings.WaveName, path.text);
-    return result;
+    entries[std::size(IntegerKeys)].key = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
+    entries[std::size(IntegerKeys)].value = settings.WaveName;
+
+    // A text the ANSI code page cannot hold would be stored as '?' or a look-alike:
+    // the file turns UTF-16 first, and the profile functions keep it so.
+    bool ansiHoldsAll = AnsiCodePageHolds(section.text);
+    for (const Entry& entry : entries)
+        ansiHoldsAll = ansiHoldsAll && AnsiCodePageHolds(entry.key.text) && AnsiCodePageHolds(entry.value);
+    if (!ansiHoldsAll && !ConvertProfileToUtf16(copy.Path())) return 0;
+
+    for (const Entry& entry : entries)
+        if (!::WritePrivateProfileStringW(section.text, entry.key.text, entry.value, copy.Path())) return 0;
+    return copy.Commit() ? 1 : 0;
 }
 
 } // namespace tolltone

@@ -28,7 +28,9 @@ SettingsFileState ProbeSettingsFile(const SettingsPath& path);
 // Reads the five keys into settings (defaults for what is missing); returns the
 // number of units stored in WaveName.
 int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
-// Writes the five keys in their fixed order; returns the last write's result.
+// Writes the five keys in their fixed order into a copy beside the file and puts
+// the copy in the file's place; 1 when the file now holds them, else 0 and the
+// file is exactly as it was. Everything else in the file is kept.
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings);
 
 } // namespace tolltone

@@ -3,7 +3,8 @@
 // character unit. isDoubleByteStart is the 8-bit forms' double-byte rule (or
 // NoDoubleByte); the string functions test positions one unit at a time, so
 // after a double-byte start they move on by one unit only.
-#include "paths/PathRules.h"
+#include "strings/CopyOut.h"
+#include "strings/DoubleByteRule.h"
 
 #include <cstdint>
 

@@ -43,4 +43,9 @@ using UniqueModule = UniqueHandle<HMODULE, FreeModule>;
 using UniqueRegistryKey = UniqueHandle<HKEY, CloseRegistryKey>;
 using UniqueWindow = UniqueHandle<HWND, DestroyWindowHandle>;
 
+// File functions report failure as INVALID_HANDLE_VALUE, not null.
+inline UniqueKernelHandle AdoptFileHandle(HANDLE file) {
+    return UniqueKernelHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
 } // namespace tolltone

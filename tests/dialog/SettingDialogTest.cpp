@@ -7,6 +7,8 @@
 
 #include <commdlg.h>
 
+#include <cstdlib>
+#include <cwchar>
 #include <vector>
 
 using namespace tolltone;
@@ -248,4 +250,47 @@ TEST_F(SettingDialogTest, TheDialogUsesTheCommonControlsOfItsManifest) {
         const std::wstring file(name);
         EXPECT_NE(file.find(L"comctl32"), std::wstring::npos) << std::string(file.begin(), file.end());
     });
+}
+
+// A name typed in the dialog comes back exactly, whatever the ANSI code page can
+// hold: the file turns UTF-16 when it must, keeping what else it held, and stays
+// ANSI when it need not. Runs in code pages 1252 and 932.
+TEST_F(SettingDialogTest, EverySoundNameSurvivesOkUnloadAndLoad) {
+    if (const char* expected = std::getenv("TOLLTONE_EXPECT_ACP")) {
+        ASSERT_EQ(::GetACP(), static_cast<UINT>(std::atoi(expected))) << "the run's code page";
+    }
+    const bool cp932 = ::GetACP() == 932;
+    const struct { const wchar_t* name; bool utf16In1252, utf16In932; } rows[] = {
+        {L"C:\\Users\\José\\時報\\鐘.wav", true, true},  // é has only a best fit in 932
+        {L"C:\\音\\\U0001F514 chime.wav", true, true},
+        {L"C:\\時報\\鐘.wav", true, false},
+        {L"C:\\Sounds\\bell.wav", false, false},
+    };
+    const std::string others = "; kept\r\n[Other]\r\nKey=value\r\n";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "code page " << ::GetACP() << ", row " << (&row - rows));
+        const bool utf16 = cp932 ? row.utf16In932 : row.utf16In1252;
+        Open(others + Ini("1", "0", "60", "0", "old.wav") + "QuietHours=23:00-07:00\r\n");
+        EXPECT_EQ(Setting([&](HWND dialog) {
+            Control{dialog, 114}.SetText(row.name);
+            Control{dialog, IDOK}.Click();
+        }), 1);
+        module_.Reset();  // unload saves once more
+
+        for (int pass = 0; pass < 2; ++pass) {
+            const std::string bytes = Stored();
+            EXPECT_EQ(IsUtf16File(bytes), utf16) << "pass " << pass;
+            const std::wstring text = DecodeProfile(bytes);
+            for (const std::wstring& line : {std::wstring(L"WaveName=") + row.name, std::wstring(L"; kept"),
+                                             std::wstring(L"Key=value"), std::wstring(L"QuietHours=23:00-07:00")})
+                EXPECT_NE(text.find(line + L"\r\n"), std::wstring::npos) << "pass " << pass << " lost a line";
+            if (pass == 1) break;
+
+            module_ = LoadTolltone();
+            Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(host_.Get());
+            EXPECT_EQ(Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0), static_cast<int>(std::wcslen(row.name)));
+            Setting([&](HWND dialog) { EXPECT_EQ((Control{dialog, 114}.Text()), row.name); });
+            module_.Reset();
+        }
+    }
 }

@@ -156,3 +156,27 @@ TEST_F(SettingsFileTest, QuietKeysAreReadAndEverySaveKeepsThemAsWritten) {
     LoadSettings(path, Strings(), loaded);
     EXPECT_EQ(loaded.Quiet.Hours.startMinute, loaded.Quiet.Hours.endMinute);
 }
+
+TEST_F(SettingsFileTest, AFailedSaveChangesNothingAndAStaleCopyIsIgnored) {
+    const SettingsPath path = PathOf(L"Tolltone.ini");
+    const std::wstring copy = folder_.File(L"Tolltone.new");
+    const std::string before = "; mine\r\n" + std::string(DefaultsFile);
+    ASSERT_TRUE(WriteBytes(path.text, before));
+    {
+        UniqueKernelHandle held(::CreateFileW(path.text, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(held.Get(), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 0) << "held without sharing";
+    }
+    EXPECT_EQ(ReadBytes(path.text), before);
+    EXPECT_FALSE(FileExists(copy)) << "a failed save leaves no copy";
+
+    // A read-only copy left by a crash in the middle of a save.
+    ASSERT_TRUE(WriteBytes(copy, "[Tolltone]\r\nWaveName=stale.wav\r\n"));
+    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 1);
+    const std::string saved = ReadBytes(path.text);
+    EXPECT_NE(saved.find("; mine\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("WaveName=new.wav\r\n"), std::string::npos);
+    EXPECT_EQ(saved.find("stale"), std::string::npos);
+    EXPECT_FALSE(FileExists(copy));
+}

@@ -56,6 +56,18 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
            written == bytes.size();
 }
 
+inline bool IsUtf16File(const std::string& bytes) { return bytes.rfind("\xFF\xFE", 0) == 0; }
+
+// A settings file's text as the profile functions read it: UTF-16LE after a
+// byte-order mark, else the ANSI code page.
+inline std::wstring DecodeProfile(const std::string& bytes) {
+    if (IsUtf16File(bytes)) return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    const int units = ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(units), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), units);
+    return text;
+}
+
 // A folder of its own below the temp folder, named with the process id, removed
 // with its files at the end.
 class TempFolder {
