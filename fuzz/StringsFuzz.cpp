@@ -1,6 +1,7 @@
 // Every string function of the QM_ family on arbitrary input: the 8-bit forms
 // under a code page 932 rule (FUZZ_UNIT char) or the 16-bit forms (char16_t).
 #include "FuzzInput.h"
+#include "paths/PathRules.h"
 #include "strings/StringList.h"
 #include "strings/StringRules.h"
 
