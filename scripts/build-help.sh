@@ -15,4 +15,6 @@ for source in "$sources"/*.hhp "$sources"/*.hhc "$sources"/*.hhk "$sources"/*.ht
 done
 cp "$picture" "$work/dialog.png"
 (cd "$work" && chmcmd Belfry.hhp > chmcmd.log 2>&1) || { cat "$work/chmcmd.log"; exit 1; }
+# The same sources give the same bytes: no compile time in the file.
+python3 "$(dirname "$0")/normalize-chm.py" "$work/Belfry.chm"
 cp "$work/Belfry.chm" "$output"

@@ -8,6 +8,7 @@ bash scripts/install-deps.sh || exit 1
 bash scripts/build.sh native > build-native.log 2>&1 || { cat build-native.log; exit 1; }
 bash scripts/build.sh windows > build-windows.log 2>&1 || { cat build-windows.log; exit 1; }
 rm -f build-native.log build-windows.log
+bash scripts/package.sh || exit 1
 
 # A virtual screen for the dialog tests; Wine decides at the start of a session
 # whether windows can be made, so the session starts with it.

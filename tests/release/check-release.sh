@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The release zip as a user downloads it: its list, a readme that Notepad shows
+# right, checksums that hold, a DLL whose version resource names the release; and
+# the same zip, byte for byte, from a second copy of the sources in another folder.
+#   check-release.sh SOURCE_DIR BIN_DIR VERSION
+set -euo pipefail
+sources=$1 bin=$2 version=$3
+zip=$sources/dist/Tolltone-$version-win64.zip
+fail() { echo "FAIL: $*"; exit 1; }
+[ -f "$zip" ] || fail "$zip is missing: scripts/package.sh makes it"
+
+list=$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
+[ "$list" = "Tolltone.dll Belfry.chm Chime.wav readme.txt LICENSE SHA256SUMS" ] || fail "the zip holds: $list"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$work/unpacked"
+(cd "$work/unpacked" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not hold"
+cmp -s "$work/unpacked/Tolltone.dll" "$bin/Tolltone.dll" || fail "the zip's DLL is not the built one"
+[ "$(head -c 3 "$work/unpacked/readme.txt" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "readme.txt has no byte-order mark"
+[ "$(grep -c $'\r$' "$work/unpacked/readme.txt")" = "$(wc -l < "$work/unpacked/readme.txt")" ] ||
+    fail "readme.txt has lines without CRLF"
+grep -q "Version$version" "$work/unpacked/readme.txt" || fail "readme.txt does not name version $version"
+grep -q "MIT License" "$work/unpacked/LICENSE" || fail "LICENSE is not the MIT licence"
+
+# The version resource: the fixed file version and the FileVersion text.
+resource=$(python3 - "$work/unpacked/Tolltone.dll" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD))
+ms, ls = struct.unpack_from("<II", data, at + 8)
+text = "FileVersion".encode("utf-16-le") + b"\0\0"
+start = data.find(text) + len(text)
+start += (4 - start % 4) % 4
+end = data.find(b"\0\0", start)
+end += (end - start) % 2
+print(f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF} {data[start:end].decode('utf-16-le')}")
+PY
+)
+[ "$resource" = "$version.0 $version" ] || fail "the version resource says '$resource', the release $version"
+
+# A second copy of the sources at another path builds the same zip.
+copy=$work/elsewhere/Tolltone-copy
+mkdir -p "$copy"
+(cd "$sources" && git ls-files -z --cached --others --exclude-standard | xargs -0 -I{} cp --parents {} "$copy/")
+epoch=$(git -C "$sources" log -1 --format=%ct 2>/dev/null || echo 1767225600)
+SOURCE_DATE_EPOCH=$epoch bash "$copy/scripts/package.sh" > "$work/copy.log" 2>&1 || { cat "$work/copy.log"; fail "the copy did not build"; }
+for name in Tolltone.dll Belfry.chm Chime.wav; do
+    cmp -s "$copy/build/windows/bin/$name" "$bin/$name" || fail "$name differs when built in another folder"
+done
+cmp -s "$copy/dist/Tolltone-$version-win64.zip" "$zip" || fail "the zip differs when built in another folder"
+echo "release OK: $(basename "$zip"), $(stat -c %s "$zip") bytes, SHA-256 $(sha256sum "$zip" | cut -d' ' -f1), same from $copy"
