@@ -85,6 +85,15 @@ SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings) {
     return portableMode != 0 ? HostDirectorySettingsPath(strings) : PerUserSettingsPath(strings);
 }
 
+SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings) {
+    SettingsPath copy;
+    wchar_t directory[PathUnits] = {};
+    DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
+    const ResourceText name = LoadResourceText(strings, IDS_SETTINGS_COPY_FILE);
+    copy.valid = directory[0] != L'\0' && JoinPath<wchar_t>(copy.text, PathUnits, {directory, name.text});
+    return copy;
+}
+
 SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
     if (!path.valid) return SettingsFileState::Missing;
     const HANDLE file = ::CreateFileW(path.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -114,16 +123,6 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
     const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
     return static_cast<int>(::GetPrivateProfileStringW(section.text, waveKey.text, L"",
                                                        settings.WaveName, PathUnits, path.text));
-}
-
-// The copy that a save writes into, beside the file.
-SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings) {
-    SettingsPath copy;
-    wchar_t directory[PathUnits] = {};
-    DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
-    const ResourceText name = LoadResourceText(strings, IDS_SETTINGS_COPY_FILE);
-    copy.valid = directory[0] != L'\0' && JoinPath<wchar_t>(copy.text, PathUnits, {directory, name.text});
-    return copy;
 }
 
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings) {

@@ -19,6 +19,10 @@ SettingsPath PerUserSettingsPath(HINSTANCE strings);
 SettingsPath HostDirectorySettingsPath(HINSTANCE strings);
 SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings);
 
+// The copy beside a settings file that a save writes into before it replaces the
+// file; invalid when it would not fit the path limit.
+SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings);
+
 enum class SettingsFileState { Missing, Readable, Unreadable };
 
 // Whether the file can be read. An unreadable file (locked, no access) must not

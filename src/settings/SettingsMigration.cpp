@@ -23,8 +23,13 @@ InitialLoadOutcome MigrateLegacyRegistry(ChimeSettings& settings, const Settings
 void MigrateOldFolder(HINSTANCE strings) {
     const SettingsPath oldFile = PerUserSettingsPath(strings, IDS_OLD_MAKER_FOLDER);
     const SettingsPath newFile = PerUserSettingsPath(strings);
-    if (!oldFile.valid || !newFile.valid) return;
-    if (::CopyFileW(oldFile.text, newFile.text, TRUE)) ::DeleteFileW(oldFile.text);
+    const SettingsPath staging = StagingPath(newFile, strings);
+    if (!oldFile.valid || !newFile.valid || !staging.valid) return;
+    // Copied under the staging name first and then moved, never over an existing
+    // file: a crash cannot leave half a file under the new name.
+    if (!::CopyFileW(oldFile.text, staging.text, FALSE)) return;
+    if (::MoveFileExW(staging.text, newFile.text, MOVEFILE_WRITE_THROUGH)) ::DeleteFileW(oldFile.text);
+    else ::DeleteFileW(staging.text);
 }
 
 } // namespace
