@@ -7,6 +7,7 @@
 #include "settings/IniInteger.h"
 #include "settings/ProfileEncoding.h"
 #include "settings/ReplacingSave.h"
+#include "win32/UniqueHandle.h"
 
 #include <shlobj.h>
 
@@ -96,12 +97,9 @@ SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings) {
 
 SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
     if (!path.valid) return SettingsFileState::Missing;
-    const HANDLE file = ::CreateFileW(path.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(file);
-        return SettingsFileState::Readable;
-    }
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
+        path.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file) return SettingsFileState::Readable;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SettingsFileState::Missing
                                                                           : SettingsFileState::Unreadable;

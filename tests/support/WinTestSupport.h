@@ -32,12 +32,9 @@ inline bool FileExists(const std::wstring& path) {
 
 // The file's bytes; empty when it cannot be read.
 inline std::string ReadBytes(const std::wstring& path) {
-    UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                          OPEN_EXISTING, 0, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        file.Release();
-        return {};
-    }
+    const UniqueKernelHandle file = AdoptFileHandle(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return {};
     std::string bytes(static_cast<size_t>(::GetFileSize(file.Get(), nullptr)), '\0');
     DWORD read = 0;
     if (!bytes.empty()) ::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
@@ -46,11 +43,9 @@ inline std::string ReadBytes(const std::wstring& path) {
 }
 
 inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-    UniqueKernelHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        file.Release();
-        return false;
-    }
+    const UniqueKernelHandle file =
+        AdoptFileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file) return false;
     DWORD written = 0;
     return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
