@@ -15,6 +15,8 @@ BOOL AttachModule(HINSTANCE instance) {
     ChimeModule* module = new (std::nothrow) ChimeModule;
     if (module == nullptr) return FALSE;
     module->Instance = instance;
+    // No thread of the host, nor the strike worker, needs this module's notice.
+    ::DisableThreadLibraryCalls(instance);
     module->LastMinute = -1;
     CurrentModule = module;
     return TRUE;
