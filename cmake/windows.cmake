@@ -5,9 +5,15 @@ configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine
   @ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
-# One file to copy: no libgcc, libstdc++ or winpthread DLLs beside the module.
+# The host and the tests carry their runtimes statically (no DLLs beside them);
+# the module carries none (see src/CMakeLists.txt).
 set(TOLLTONE_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 add_link_options(${TOLLTONE_STATIC_RUNTIME})
+# What goes into the module: no exceptions, no type information, no guarded
+# statics (one-time set-up goes through the platform), small code in sections
+# of their own so the linker drops what is not called.
+set(TOLLTONE_NO_RUNTIME -fno-exceptions -fno-rtti -fno-threadsafe-statics -Os -ffunction-sections)
+target_compile_options(tolltone_core PRIVATE ${TOLLTONE_NO_RUNTIME})
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 

@@ -91,7 +91,7 @@ INT_PTR ShowContextHelp(HWND dialog, HINSTANCE instance, const HELPINFO* help) {
         return FALSE;
     wchar_t helpFile[PathUnits];
     wchar_t source[PathUnits];
-    if (!HelpFilePath(instance, helpFile) || std::swprintf(source, PathUnits, L"%ls::/popup.txt", helpFile) < 0)
+    if (!HelpFilePath(instance, helpFile) || !ConcatText<wchar_t>(source, PathUnits, {helpFile, L"::/popup.txt"}))
         return TRUE;
 
     HH_POPUP popup{};

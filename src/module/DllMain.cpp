@@ -3,7 +3,7 @@
 #include "module/ChimeTimer.h"
 #include "module/ModuleSettings.h"
 
-#include <new>
+#include "base/ModuleHeap.h"
 
 namespace tolltone {
 
@@ -12,7 +12,7 @@ ChimeModule* CurrentModule = nullptr;
 namespace {
 
 BOOL AttachModule(HINSTANCE instance) {
-    ChimeModule* module = new (std::nothrow) ChimeModule;
+    ChimeModule* module = CreateObject<ChimeModule>();
     if (module == nullptr) return FALSE;
     module->Instance = instance;
     // No thread of the host, nor the strike worker, needs this module's notice.
@@ -30,7 +30,7 @@ void DetachModule() {
     // last stroke ends; KillTimer still removes the host window's timer from here.
     if (module->SettingsLoaded) SaveModuleSettings(*module);
     CurrentModule = nullptr;
-    delete module;
+    DestroyObject(module);
 }
 
 } // namespace

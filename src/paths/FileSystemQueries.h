@@ -3,12 +3,11 @@
 // directory exists, and the creation of a directory with its missing parents.
 // Each opens what it needs and closes it before returning.
 #include "paths/FileSystemApi.h"
+#include "base/ModuleHeap.h"
 #include "base/PlatformLimits.h"
 #include "win32/UniqueHandle.h"
 
 #include <cstdint>
-#include <memory>
-#include <new>
 
 namespace tolltone {
 
@@ -53,7 +52,7 @@ template <class Unit>
 int CheckDirectory(const Unit* path) {
     const DWORD needed = ::GetCurrentDirectoryW(0, nullptr);
     if (needed == 0) return 0;
-    std::unique_ptr<wchar_t[]> saved(new (std::nothrow) wchar_t[needed]);
+    const HeapArray<wchar_t> saved(needed);
     if (!saved) return 0;  // never leave a directory we could not return to
     const DWORD length = ::GetCurrentDirectoryW(needed, saved.get());
     if (length == 0 || length >= needed) return 0;

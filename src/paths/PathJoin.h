@@ -6,8 +6,11 @@
 
 namespace tolltone {
 
+namespace join_detail {
+
+// separator 0: the parts are written one after the other.
 template <class Unit>
-bool JoinPath(Unit* output, int capacity, std::initializer_list<const Unit*> parts) {
+bool Join(Unit* output, int capacity, std::initializer_list<const Unit*> parts, Unit separator) {
     if (capacity < 1) return false;
     int length = 0;
     auto append = [&](Unit unit) {
@@ -17,7 +20,7 @@ bool JoinPath(Unit* output, int capacity, std::initializer_list<const Unit*> par
     };
     bool first = true;
     for (const Unit* part : parts) {
-        if (!first && !append(Unit('\\'))) {
+        if (!first && separator != Unit(0) && !append(separator)) {
             output[0] = Unit(0);
             return false;
         }
@@ -31,6 +34,19 @@ bool JoinPath(Unit* output, int capacity, std::initializer_list<const Unit*> par
     }
     output[length] = Unit(0);
     return true;
+}
+
+} // namespace join_detail
+
+template <class Unit>
+bool JoinPath(Unit* output, int capacity, std::initializer_list<const Unit*> parts) {
+    return join_detail::Join(output, capacity, parts, Unit('\\'));
+}
+
+// The parts one after the other, with the same all-or-nothing rule.
+template <class Unit>
+bool ConcatText(Unit* output, int capacity, std::initializer_list<const Unit*> parts) {
+    return join_detail::Join(output, capacity, parts, Unit(0));
 }
 
 } // namespace tolltone

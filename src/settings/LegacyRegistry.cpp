@@ -1,5 +1,6 @@
 #include "settings/LegacyRegistry.h"
 
+#include "paths/PathJoin.h"
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
 #include "win32/UniqueHandle.h"
@@ -19,7 +20,7 @@ KeyPath LegacyKeyPath(HINSTANCE strings) {
     KeyPath path;
     const ResourceText parent = LoadResourceText(strings, IDS_LEGACY_KEY);
     const ResourceText name = LoadResourceText(strings, IDS_SECTION);
-    std::swprintf(path.text, PathUnits, L"%ls%ls", parent.text, name.text);
+    ConcatText<wchar_t>(path.text, PathUnits, {parent.text, name.text});
     return path;
 }
 

@@ -1,11 +1,10 @@
 #include "settings/ProfileEncoding.h"
 
+#include "base/ModuleHeap.h"
 #include "win32/UniqueHandle.h"
 
 #include <cstring>
 #include <cwchar>
-#include <memory>
-#include <new>
 
 namespace tolltone {
 namespace {
@@ -20,11 +19,6 @@ bool TakesNoFlags(UINT codePage) {
            (codePage >= 57002 && codePage <= 57011) || codePage == CP_UTF7 || codePage == CP_UTF8;
 }
 bool ReportsNoDefault(UINT codePage) { return codePage == CP_UTF7 || codePage == CP_UTF8; }
-
-template <class T>
-std::unique_ptr<T[]> Allocate(size_t count) {
-    return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
-}
 
 bool StartsWith(const unsigned char* bytes, DWORD size, const unsigned char* mark, DWORD markSize) {
     return size >= markSize && std::memcmp(bytes, mark, markSize) == 0;
@@ -44,14 +38,14 @@ bool AnsiCodePageHolds(const wchar_t* text) {
     BOOL* usedDefaultOut = ReportsNoDefault(codePage) ? nullptr : &usedDefault;
     const int bytes = ::WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, usedDefaultOut);
     if (bytes <= 0) return false;
-    const auto narrow = Allocate<char>(static_cast<size_t>(bytes));
+    const HeapArray<char> narrow(static_cast<size_t>(bytes));
     if (!narrow) return false;
     ::WideCharToMultiByte(codePage, flags, text, -1, narrow.get(), bytes, nullptr, usedDefaultOut);
     if (usedDefault) return false;
     // The way back must give the same text: some code pages map without a
     // default character yet not one to one.
     const int units = ::MultiByteToWideChar(codePage, 0, narrow.get(), bytes, nullptr, 0);
-    const auto wide = Allocate<wchar_t>(static_cast<size_t>(units > 0 ? units : 1));
+    const HeapArray<wchar_t> wide(static_cast<size_t>(units > 0 ? units : 1));
     if (units <= 0 || !wide) return false;
     ::MultiByteToWideChar(codePage, 0, narrow.get(), bytes, wide.get(), units);
     return std::wcscmp(wide.get(), text) == 0;
@@ -64,7 +58,7 @@ bool ConvertProfileToUtf16(const wchar_t* path) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x3FFFFFFF) return false;
     const DWORD byteCount = static_cast<DWORD>(size.QuadPart);
-    const auto bytes = Allocate<unsigned char>(byteCount + 1u);
+    const HeapArray<unsigned char> bytes(byteCount + 1u);
     if (!bytes) return false;
     DWORD read = 0;
     if (byteCount > 0 && (!::ReadFile(file.Get(), bytes.get(), byteCount, &read, nullptr) || read != byteCount))
@@ -79,7 +73,7 @@ bool ConvertProfileToUtf16(const wchar_t* path) {
     const int textBytes = static_cast<int>(byteCount - (utf8 ? sizeof Utf8Mark : 0));
     const int units = textBytes > 0 ? ::MultiByteToWideChar(codePage, 0, text, textBytes, nullptr, 0) : 0;
     if (textBytes > 0 && units <= 0) return false;
-    const auto wide = Allocate<wchar_t>(static_cast<size_t>(units) + 1u);
+    const HeapArray<wchar_t> wide(static_cast<size_t>(units) + 1u);
     if (!wide) return false;
     if (units > 0) ::MultiByteToWideChar(codePage, 0, text, textBytes, wide.get(), units);
 

@@ -5,8 +5,10 @@
 namespace tolltone {
 namespace {
 
-DoubleByteTable BuildTable() {
-    DoubleByteTable table;
+DoubleByteTable Table;  // 8 KB, zero until built
+
+BOOL CALLBACK BuildTable(INIT_ONCE*, void*, void**) {
+    DoubleByteTable& table = Table;
     const UINT codePage = ::GetACP();
     for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
         if (!::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(lead))) continue;
@@ -17,14 +19,18 @@ DoubleByteTable BuildTable() {
                 table.Set(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail));
         }
     }
-    return table;
+    return TRUE;
 }
 
 } // namespace
 
 const DoubleByteTable& ActiveCodePageDoubleBytes() {
-    static const DoubleByteTable table = BuildTable();
-    return table;
+    // The platform's one-time initialisation: the module has no runtime that
+    // would guard a local static, and the 8-bit forms may be called from any
+    // thread at once.
+    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+    ::InitOnceExecuteOnce(&once, BuildTable, nullptr, nullptr);
+    return Table;
 }
 
 } // namespace tolltone

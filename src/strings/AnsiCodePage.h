@@ -4,7 +4,7 @@
 
 namespace tolltone {
 
-// Built once per process on first use (thread-safe) from the code page's own
+// Built once per load on first use (thread-safe) from the code page's own
 // conversion tables: a pair is legal when it converts to exactly one character.
 const DoubleByteTable& ActiveCodePageDoubleBytes();
 
