@@ -23,6 +23,18 @@ cmp -s "$work/unpacked/Tolltone.dll" "$bin/Tolltone.dll" || fail "the zip's DLL 
 grep -q "Version$version" "$work/unpacked/readme.txt" || fail "readme.txt does not name version $version"
 grep -q "MIT License" "$work/unpacked/LICENSE" || fail "LICENSE is not the MIT licence"
 
+# A guest in the launcher's process: only system libraries, and no runtime that
+# takes a thread-local slot at each load or runs start-up code of its own.
+headers=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/Tolltone.dll")
+imports=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+[ "$imports" = "advapi32.dll comdlg32.dll kernel32.dll msvcrt.dll shell32.dll shlwapi.dll user32.dll winmm.dll " ] ||
+    fail "the DLL imports: $imports"
+! echo "$headers" | grep -qE '[[:space:]]Tls(Alloc|GetValue|SetValue)$' || fail "the DLL takes thread-local slots"
+echo "$headers" | grep -q 'Thread Storage Directory \[.tls\]' &&
+    ! echo "$headers" | grep -qE '^Entry 9 0+ 0+ Thread Storage' && fail "the DLL has a thread-local storage directory"
+! x86_64-w64-mingw32-objdump -h "$work/unpacked/Tolltone.dll" | grep -qE ' \.(ctors|dtors|CRT|tls) ' ||
+    fail "the DLL has start-up or thread-local sections that no runtime runs"
+
 # The version resource: the fixed file version and the FileVersion text.
 resource=$(python3 - "$work/unpacked/Tolltone.dll" <<'PY'
 import struct, sys
