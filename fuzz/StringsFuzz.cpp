@@ -5,6 +5,8 @@
 #include "strings/StringList.h"
 #include "strings/StringRules.h"
 
+#include <algorithm>
+
 using namespace tolltone;
 using namespace tolltone::fuzz;
 
@@ -41,7 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The separator may itself be NUL: look for the terminator at the result.
         Check(result == -1 || (result < capacity && out.Data()[result] == Unit(0)));
     }
-    Check(IsNumeric(text) == 0 || IsNumeric(text) == 1);
+    // A text is numeric exactly when no unit before its end is outside 0-9.
+    const bool allDigits = std::none_of(text, text + n, [](Unit c) { return c < Unit('0') || c > Unit('9'); });
+    Check(IsNumeric(text) == (allDigits ? 1 : 0));
     const int position = CodeLength(text, x);
     const int count = CodeCount(text, x, rule);
     Check(position >= 0 && position <= n && count >= 0 && count <= n);

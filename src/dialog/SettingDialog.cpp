@@ -23,8 +23,13 @@ enum ControlId : int {
     BrowseButton = 115, TestButton = 116, HelpButton = 117,
 };
 
-// One dialog runs at a time: the parameter of the running one.
-SettingDialogParam* CurrentParam = nullptr;
+// The open dialog, if any. Its parameter lives with its window (DWLP_USER), not
+// here: a second Setting call only brings this one to the front.
+HWND OpenDialog = nullptr;
+
+SettingDialogParam* ParamOf(HWND dialog) {
+    return reinterpret_cast<SettingDialogParam*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+}
 
 void Enable(HWND dialog, int id, bool enabled) { ::EnableWindow(::GetDlgItem(dialog, id), enabled); }
 bool IsChecked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
@@ -108,7 +113,8 @@ void PlayTestSound(HWND dialog) {
 }
 
 INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
-    CurrentParam = param;
+    ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(param));
+    OpenDialog = dialog;
     const ChimeModule& module = *param->Module;
     ::SetWindowLongPtrW(dialog, GWL_EXSTYLE, ::GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
     ::CheckRadioButton(dialog, UseModule, DoNotUseModule, module.Enable != 0 ? UseModule : DoNotUseModule);
@@ -121,10 +127,10 @@ INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
     return TRUE;
 }
 
-INT_PTR OnCommand(HWND dialog, int id) {
+INT_PTR OnCommand(HWND dialog, const SettingDialogParam& param, int id) {
     switch (id) {
     case IDOK:
-        ApplyControls(dialog, *CurrentParam->Module);
+        ApplyControls(dialog, *param.Module);
         ::EndDialog(dialog, 1);
         return TRUE;
     case IDCANCEL: ::EndDialog(dialog, 0); return TRUE;
@@ -140,19 +146,23 @@ INT_PTR OnCommand(HWND dialog, int id) {
         FillIntervalList(dialog, IntervalListStrike, NoChime);
         return TRUE;
     case WaveEdit: UpdateTestButton(dialog); return TRUE;
-    case BrowseButton: BrowseSoundFile(dialog, CurrentParam->Instance); return TRUE;
+    case BrowseButton: BrowseSoundFile(dialog, param.Instance); return TRUE;
     case TestButton: PlayTestSound(dialog); return TRUE;
-    case HelpButton: return ShowHelpFile(dialog, CurrentParam->Instance);
+    case HelpButton: return ShowHelpFile(dialog, param.Instance);
     default: return FALSE;
     }
 }
 
 INT_PTR CALLBACK SettingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_INITDIALOG) return OnInitDialog(dialog, reinterpret_cast<SettingDialogParam*>(lParam));
-    if (CurrentParam == nullptr) return FALSE;
+    const SettingDialogParam* param = ParamOf(dialog);
+    if (param == nullptr) return FALSE;
     switch (message) {
-    case WM_HELP: return ShowContextHelp(dialog, CurrentParam->Instance, reinterpret_cast<const HELPINFO*>(lParam));
-    case WM_COMMAND: return OnCommand(dialog, LOWORD(wParam));
+    case WM_HELP: return ShowContextHelp(dialog, param->Instance, reinterpret_cast<const HELPINFO*>(lParam));
+    case WM_COMMAND: return OnCommand(dialog, *param, LOWORD(wParam));
+    case WM_NCDESTROY:
+        if (OpenDialog == dialog) OpenDialog = nullptr;
+        return FALSE;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != SC_CLOSE) return FALSE;
         ::EndDialog(dialog, 0);
@@ -187,6 +197,12 @@ private:
 };
 
 } // namespace
+
+bool BringSettingDialogToFront() {
+    if (OpenDialog == nullptr || !::IsWindow(OpenDialog)) return false;
+    ::SetForegroundWindow(OpenDialog);
+    return true;
+}
 
 INT_PTR RunSettingDialog(ChimeModule& module) {
     SettingDialogParam param{module.Instance, &module};

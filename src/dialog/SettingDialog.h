@@ -14,4 +14,7 @@ struct SettingDialogParam {
 // could not be created.
 INT_PTR RunSettingDialog(ChimeModule& module);
 
+// When a settings dialog is open, brings it to the front and gives true.
+bool BringSettingDialogToFront();
+
 } // namespace tolltone

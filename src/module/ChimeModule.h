@@ -1,6 +1,7 @@
 #pragma once
 // The one module-state record: the persisted settings and the run-time state.
 #include "settings/ChimeSettings.h"
+#include "settings/SettingsFile.h"
 
 #include <windows.h>
 
@@ -15,6 +16,14 @@ struct ChimeModule : ChimeSettings {
     // host that unloads before InitialLoad must not overwrite a stored file with
     // the defaults.
     bool SettingsLoaded = false;
+    // The window the chime timer was set on; null when none is set. Stopping
+    // always goes to this window, whatever the host has handed over since.
+    HWND TimerWindow = nullptr;
+    // The settings file of the current mode and the texts a save writes, found
+    // ahead (InitialLoad, SetPortableMode, ChangePortableMode): the save at
+    // unload runs under the loader lock and must not call the shell there.
+    SettingsPath SettingsFile;
+    SettingsTexts Texts;
 };
 
 // The record of the loaded library; null before attach and after detach.

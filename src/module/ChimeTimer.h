@@ -5,6 +5,7 @@
 namespace tolltone {
 
 int ArmChimeTimer(ChimeModule& module);
-BOOL StopChimeTimer(const ChimeModule& module);
+// Kills the timer on the window it was set on; non-zero when one was stopped.
+BOOL StopChimeTimer(ChimeModule& module);
 
 } // namespace tolltone

@@ -22,24 +22,28 @@ BOOL AttachModule(HINSTANCE instance) {
     return TRUE;
 }
 
-void DetachModule() {
+// Runs under the loader lock, on the thread that unloads the module (the strike
+// worker runs no code of ours and holds no reference, so it is never this one).
+// Nothing here loads a library, takes a shell lock or waits on another thread:
+// the settings file and the texts of the save were found ahead.
+void DetachModule(bool processEnding) {
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return;
     StopChimeTimer(*module);
-    // After a host unload during a strike this runs on the strike worker, when its
-    // last stroke ends; KillTimer still removes the host window's timer from here.
     if (module->SettingsLoaded) SaveModuleSettings(*module);
     CurrentModule = nullptr;
-    DestroyObject(module);
+    // At process end the other threads are gone, perhaps in the middle of a heap
+    // call: the memory goes with the process, nothing waits for its lock.
+    if (!processEnding) DestroyObject(module);
 }
 
 } // namespace
 } // namespace tolltone
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) noexcept {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept {
     switch (reason) {
     case DLL_PROCESS_ATTACH: return tolltone::AttachModule(instance);
-    case DLL_PROCESS_DETACH: tolltone::DetachModule(); return TRUE;
+    case DLL_PROCESS_DETACH: tolltone::DetachModule(reserved != nullptr); return TRUE;
     default: return TRUE;
     }
 }

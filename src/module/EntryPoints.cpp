@@ -36,11 +36,17 @@ int WINAPI GetTitleName(wchar_t* buffer) noexcept {
 int WINAPI Setting() noexcept {
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return 0;
+    // A second call from the open dialog's message loop (a tray menu, a hot
+    // key) shows the open dialog instead of stacking another over it.
+    if (BringSettingDialogToFront()) return 0;
     StopChimeTimer(*module);
     const INT_PTR result = RunSettingDialog(*module);
     if (result == 1) module->SettingsLoaded = true;
     if (result != 0) {
-        if (module->SettingsLoaded) SaveModuleSettings(*module);
+        if (module->SettingsLoaded) {
+            PrepareSettingsFile(*module);
+            SaveModuleSettings(*module);
+        }
         if (module->Enable != 0) ArmChimeTimer(*module);
         else StopChimeTimer(*module);
     }
@@ -56,7 +62,9 @@ int WINAPI StopModule() noexcept {
 }
 
 void WINAPI SetPortableMode(int portableMode) noexcept {
-    if (CurrentModule != nullptr) CurrentModule->PortableMode = portableMode;
+    if (CurrentModule == nullptr) return;
+    CurrentModule->PortableMode = portableMode;
+    PrepareSettingsFile(*CurrentModule);
 }
 
 int WINAPI InitialLoad(int portableMode) noexcept {
@@ -65,6 +73,7 @@ int WINAPI InitialLoad(int portableMode) noexcept {
     module->PortableMode = portableMode;
     const InitialLoadOutcome outcome = InitialLoadSettings(*module, module->PortableMode, module->Instance);
     module->SettingsLoaded = outcome.settingsLoaded;
+    PrepareSettingsFile(*module);
     return outcome.result;
 }
 
@@ -72,6 +81,7 @@ int WINAPI ChangePortableMode(int portableMode) noexcept {
     ChimeModule* module = CurrentModule;
     if (module == nullptr || !RelocateSettingsFile(portableMode, module->Instance)) return 0;
     module->PortableMode = portableMode;
+    PrepareSettingsFile(*module);
     return 1;
 }
 

@@ -5,8 +5,16 @@
 
 namespace tolltone {
 
+// Finds the current mode's settings file and loads the texts a save needs.
+inline void PrepareSettingsFile(ChimeModule& module) {
+    module.SettingsFile = SettingsFilePath(module.PortableMode, module.Instance);
+    module.Texts = LoadSettingsTexts(module.Instance);
+}
+
+// Saves to the file found by the last PrepareSettingsFile; calls nothing that
+// loads a library or takes a shell lock, so the unload may call it.
 inline int SaveModuleSettings(const ChimeModule& module) {
-    return SaveSettings(SettingsFilePath(module.PortableMode, module.Instance), module.Instance, module);
+    return SaveSettings(module.SettingsFile, module.Texts, module);
 }
 
 } // namespace tolltone

@@ -22,26 +22,59 @@ int SelectionCount(const Unit* buffer) {
     }
 }
 
-// Fills list with the full paths of the names that begin before bufferLength:
-// "directory\name", one backslash always inserted. The number stored; 0 for an
-// empty buffer or when memory ran out (the list is then empty); -1 when the
-// array could not be allocated.
+// Length of the text at from, never reading at or past bufferLength; equal to
+// bufferLength - from when no terminator lies inside.
+template <class Unit>
+int BoundedLength(const Unit* buffer, int from, int bufferLength) {
+    int i = from;
+    while (i < bufferLength && buffer[i] != Unit(0)) ++i;
+    return i - from;
+}
+
+// Visits the names of the selection that begin and end inside bufferLength:
+// visit(name, length), or visit(nullptr, 0) once for a single full path. No
+// unit at or past bufferLength is read, so a buffer that is exactly full and
+// lacks its closing double NUL still gives the names that fit.
+template <class Unit, class Visit>
+int VisitSelection(const Unit* buffer, int bufferLength, Visit&& visit) {
+    if (bufferLength <= 0 || buffer[0] == Unit(0)) return 0;
+    const int headLength = BoundedLength(buffer, 0, bufferLength);
+    if (headLength >= bufferLength) return 0;  // the first text does not end inside
+    int i = headLength + 1;
+    if (i >= bufferLength) return 0;  // single path or directory: the unit that tells is outside
+    if (buffer[i] == Unit(0)) return visit(nullptr, 0) ? 1 : -1;
+    int count = 0;
+    while (i < bufferLength && buffer[i] != Unit(0)) {
+        const int nameLength = BoundedLength(buffer, i, bufferLength);
+        if (i + nameLength >= bufferLength) break;  // cut by the buffer's end
+        if (!visit(buffer + i, nameLength)) return -1;
+        ++count;
+        i += nameLength + 1;
+    }
+    return count;
+}
+
+// Fills list with the full paths of the selection: "directory\name", one
+// backslash always inserted. The number stored; 0 for an empty buffer or when
+// memory ran out (the list is then empty); -1 when the array could not be
+// allocated.
 template <class Unit, class Allocator>
 int SelectionFiles(const Unit* buffer, int bufferLength, StrList<Unit>& list, const Allocator& allocator) {
     list.Count = 0;
     list.Items = nullptr;
-    const int count = SelectionCount(buffer);
-    if (count == 0) return 0;
+    const int count = VisitSelection(buffer, bufferLength, [](const Unit*, int) { return true; });
+    if (count <= 0) return 0;
     Unit** items = static_cast<Unit**>(allocator.Allocate(sizeof(Unit*) * static_cast<size_t>(count)));
     if (items == nullptr) return -1;
     list.Items = items;
 
-    auto store = [&](const Unit* head, int headLength, const Unit* name, int nameLength) {
+    const int headLength = TextLength(buffer);  // ends inside: VisitSelection found its terminator
+    const int stored = VisitSelection(buffer, bufferLength, [&](const Unit* name, int nameLength) {
         const bool joined = name != nullptr;
         const size_t total = static_cast<size_t>(headLength) + (joined ? 1u + nameLength : 0u);
         Unit* path = static_cast<Unit*>(allocator.Allocate(sizeof(Unit) * (total + 1)));
         if (path == nullptr) return false;
-        std::memcpy(path, head, sizeof(Unit) * static_cast<size_t>(headLength));
+        std::memcpy(path, buffer, sizeof(Unit) * static_cast<size_t>(headLength));
         if (joined) {
             path[headLength] = Unit('\\');
             std::memcpy(path + headLength + 1, name, sizeof(Unit) * static_cast<size_t>(nameLength));
@@ -49,24 +82,10 @@ int SelectionFiles(const Unit* buffer, int bufferLength, StrList<Unit>& list, co
         path[total] = Unit(0);
         items[list.Count++] = path;
         return true;
-    };
-
-    const int directoryLength = TextLength(buffer);
-    if (count == 1) {
-        if (!store(buffer, directoryLength, nullptr, 0)) {
-            DeleteList(list, allocator);
-            return 0;
-        }
-        return 1;
-    }
-    for (int i = directoryLength + 1; i < bufferLength && list.Count < count;) {
-        const int nameLength = TextLength(buffer + i);
-        if (!store(buffer, directoryLength, buffer + i, nameLength)) {
-            DeleteList(list, allocator);
-            return 0;
-        }
-        i += nameLength + 1;
-        if (buffer[i] == Unit(0)) break;
+    });
+    if (stored < 0) {
+        DeleteList(list, allocator);
+        return 0;
     }
     return list.Count;
 }

@@ -16,11 +16,19 @@ LocalClockReading Win32ChimeEnvironment::Now() {
 
 void Win32ChimeEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 
+// Without a window there is no timer: SetTimer would ignore the identifier and
+// make a thread timer that nothing could ever find to kill.
 void Win32ChimeEnvironment::SetChimeTimer(unsigned elapseMs) {
-    ::SetTimer(window_, ChimeTimerId, elapseMs, callback_);
+    if (timerWindow_ != nullptr && timerWindow_ != parent_) KillChimeTimer();  // the host changed windows
+    if (parent_ == nullptr) return;
+    if (::SetTimer(parent_, ChimeTimerId, elapseMs, callback_) != 0) timerWindow_ = parent_;
 }
 
-void Win32ChimeEnvironment::KillChimeTimer() { ::KillTimer(window_, ChimeTimerId); }
+void Win32ChimeEnvironment::KillChimeTimer() {
+    if (timerWindow_ == nullptr) return;
+    ::KillTimer(timerWindow_, ChimeTimerId);
+    timerWindow_ = nullptr;
+}
 
 // No SND_FILENAME and no SND_NODEFAULT: system sound names work too, and an
 // unplayable name sounds the default sound.

@@ -8,7 +8,10 @@ namespace tolltone {
 
 class Win32ChimeEnvironment final : public ChimeEnvironment {
 public:
-    Win32ChimeEnvironment(HWND window, TIMERPROC callback) : window_(window), callback_(callback) {}
+    // parent: the host's window now; timerWindow: the window the timer is set on
+    // (null when none), kept up to date here.
+    Win32ChimeEnvironment(HWND parent, HWND& timerWindow, TIMERPROC callback)
+        : parent_(parent), timerWindow_(timerWindow), callback_(callback) {}
 
     LocalClockReading Now() override;
     void Sleep(unsigned milliseconds) override;
@@ -19,7 +22,8 @@ public:
     UserActivity QueryUserActivity() override;
 
 private:
-    HWND window_;
+    HWND parent_;
+    HWND& timerWindow_;
     TIMERPROC callback_;
 };
 

@@ -24,9 +24,9 @@ KeyPath LegacyKeyPath(HINSTANCE strings) {
     return path;
 }
 
-UniqueRegistryKey OpenKey(HKEY root, const wchar_t* path, LONG* error = nullptr) {
+UniqueRegistryKey OpenKey(HKEY root, const wchar_t* path, LONG* error = nullptr, REGSAM view = 0) {
     HKEY key = nullptr;
-    const LONG result = ::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS, &key);
+    const LONG result = ::RegOpenKeyExW(root, path, 0, KEY_ALL_ACCESS | view, &key);
     if (error != nullptr) *error = result;
     return UniqueRegistryKey(result == ERROR_SUCCESS ? key : nullptr);
 }
@@ -91,11 +91,16 @@ void DeleteLegacyKey(HINSTANCE strings) {
 }
 
 LONG DeleteOldUninstallEntry() {
+    constexpr const wchar_t* Uninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    constexpr const wchar_t* Entry = L"Quiver Plug Tolltone";
+    // A 32-bit installer of an older release wrote its entry into the 32-bit
+    // view; it goes too, and the result stays that of the 64-bit view.
+    if (const UniqueRegistryKey uninstall32 = OpenKey(HKEY_LOCAL_MACHINE, Uninstall, nullptr, KEY_WOW64_32KEY))
+        ::SHDeleteKeyW(uninstall32.Get(), Entry);
     LONG error = ERROR_SUCCESS;
-    UniqueRegistryKey uninstall =
-        OpenKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall", &error);
+    UniqueRegistryKey uninstall = OpenKey(HKEY_LOCAL_MACHINE, Uninstall, &error, KEY_WOW64_64KEY);
     if (!uninstall) return error;
-    ::SHDeleteKeyW(uninstall.Get(), L"Quiver Plug Tolltone");
+    ::SHDeleteKeyW(uninstall.Get(), Entry);
     return ::RegCloseKey(uninstall.Release());
 }
 

@@ -10,6 +10,7 @@ namespace tolltone {
 namespace {
 
 constexpr unsigned char Utf16Mark[] = {0xFF, 0xFE};
+constexpr unsigned char Utf16BigEndianMark[] = {0xFE, 0xFF};
 constexpr unsigned char Utf8Mark[] = {0xEF, 0xBB, 0xBF};
 
 // Code pages for which WideCharToMultiByte takes no flags, and those for which it
@@ -53,7 +54,8 @@ bool AnsiCodePageHolds(const wchar_t* text) {
 
 bool ConvertProfileToUtf16(const wchar_t* path) {
     const UniqueKernelHandle file = AdoptFileHandle(
-        ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x3FFFFFFF) return false;
@@ -64,6 +66,19 @@ bool ConvertProfileToUtf16(const wchar_t* path) {
     if (byteCount > 0 && (!::ReadFile(file.Get(), bytes.get(), byteCount, &read, nullptr) || read != byteCount))
         return false;
     if (StartsWith(bytes.get(), byteCount, Utf16Mark, sizeof Utf16Mark)) return true;
+    LARGE_INTEGER start{};
+    if (StartsWith(bytes.get(), byteCount, Utf16BigEndianMark, sizeof Utf16BigEndianMark)) {
+        // UTF-16 with the other byte order: the same text, turned little-endian,
+        // never taken for ANSI bytes.
+        const DWORD pairs = byteCount / 2;
+        for (DWORD i = 0; i < pairs; ++i) {
+            const unsigned char high = bytes.get()[2 * i];
+            bytes.get()[2 * i] = bytes.get()[2 * i + 1];
+            bytes.get()[2 * i + 1] = high;
+        }
+        return ::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()) &&
+               WriteAll(file.Get(), bytes.get(), pairs * 2);
+    }
 
     // A UTF-8 mark is read as UTF-8, as the platform's profile functions do where
     // they know it; anything else is ANSI, as they read it.
@@ -77,7 +92,6 @@ bool ConvertProfileToUtf16(const wchar_t* path) {
     if (!wide) return false;
     if (units > 0) ::MultiByteToWideChar(codePage, 0, text, textBytes, wide.get(), units);
 
-    LARGE_INTEGER start{};
     return ::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()) &&
            WriteAll(file.Get(), Utf16Mark, sizeof Utf16Mark) &&
            WriteAll(file.Get(), wide.get(), static_cast<DWORD>(units) * sizeof(wchar_t));

@@ -5,44 +5,65 @@
 namespace tolltone {
 namespace {
 
+// Others may read the copy or the file at any moment (an indexer, a virus
+// scanner, another launcher): every open here shares, so theirs never fails ours.
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 bool FlushToDisk(const wchar_t* path) {
     const UniqueKernelHandle file =
-        AdoptFileHandle(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        AdoptFileHandle(::CreateFileW(path, GENERIC_WRITE, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && ::FlushFileBuffers(file.Get());
+}
+
+// A reader that opened the file without sharing its deletion holds a rename off
+// for a moment; a few short tries ride that out, a lasting hold fails the save.
+bool RenameWithRetries(const wchar_t* from, const wchar_t* to, DWORD flags) {
+    constexpr int Tries = 20;
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(from, to, flags | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = ::GetLastError();
+        if (attempt + 1 >= Tries || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+                                     error != ERROR_LOCK_VIOLATION))
+            return false;
+        ::Sleep(25);
+    }
 }
 
 } // namespace
 
-StagedCopy::StagedCopy(const wchar_t* target, const wchar_t* copyPath) : target_(target), copyPath_(copyPath) {
-    // A stale copy may carry the read-only mark of the file it was copied from.
-    ::SetFileAttributesW(copyPath_, FILE_ATTRIBUTE_NORMAL);
+StagedCopy::StagedCopy(const wchar_t* target, const wchar_t* writingPath, const wchar_t* completePath)
+    : target_(target), writingPath_(writingPath), completePath_(completePath), current_(writingPath) {
     // The copy takes the file's attributes along: a read-only file stays
     // unsaved, as it always was.
-    if (::CopyFileW(target_, copyPath_, FALSE)) {
+    if (::CopyFileW(target_, writingPath_, TRUE)) {
         ready_ = true;
         return;
     }
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return;  // unreadable, locked, or no folder: change nothing
     const UniqueKernelHandle empty = AdoptFileHandle(
-        ::CreateFileW(copyPath_, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(writingPath_, GENERIC_WRITE, ShareAll, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     ready_ = static_cast<bool>(empty);
 }
 
 StagedCopy::~StagedCopy() {
     if (!ready_ || committed_) return;
-    ::SetFileAttributesW(copyPath_, FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(copyPath_);
+    ::SetFileAttributesW(current_, FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(current_);
 }
 
 bool StagedCopy::Commit() {
     if (!ready_ || committed_) return false;
     // The profile functions may hold the copy's content in a cache of their own.
-    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, copyPath_);
-    if (!FlushToDisk(copyPath_)) return false;
+    ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, writingPath_);
+    if (!FlushToDisk(writingPath_)) return false;
+    // Marked complete: after a crash between the two renames on a file system
+    // that replaces in two steps, the next load can take this copy.
+    if (!RenameWithRetries(writingPath_, completePath_, 0)) return false;
+    current_ = completePath_;
     // One rename that replaces. ReplaceFileW is not one step everywhere: Wine's
     // moves the old file aside first, and a crash then leaves no file at all.
-    committed_ = ::MoveFileExW(copyPath_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    committed_ = RenameWithRetries(completePath_, target_, MOVEFILE_REPLACE_EXISTING);
     return committed_;
 }
 

@@ -11,6 +11,7 @@
 
 #include <shlobj.h>
 
+#include <cwchar>
 #include <iterator>
 
 namespace tolltone {
@@ -51,6 +52,62 @@ void LoadQuietSettings(const SettingsPath& path, const ResourceText& section, HI
     }
 }
 
+static_assert(std::size(IntegerKeys) + 1 == std::size(SettingsTexts{}.keys));
+
+// "Tolltone.new" as its stem and its extension (with the dot).
+struct StagingPattern {
+    wchar_t stem[PathUnits];
+    const wchar_t* extension;
+};
+
+StagingPattern SplitCopyName(const wchar_t* copyName) {
+    StagingPattern pattern{};
+    const wchar_t* dot = std::wcsrchr(copyName, L'.');
+    const size_t stemLength = dot != nullptr ? static_cast<size_t>(dot - copyName) : std::wcslen(copyName);
+    std::wmemcpy(pattern.stem, copyName, stemLength);
+    pattern.stem[stemLength] = L'\0';
+    pattern.extension = dot != nullptr ? dot : L"";
+    return pattern;
+}
+
+// first, separator, second in lower-case hexadecimal digits.
+void FormatHex(wchar_t (&out)[32], DWORD first, wchar_t separator, DWORD second) {
+    int length = 0;
+    for (const DWORD value : {first, second}) {
+        if (length > 0) out[length++] = separator;
+        wchar_t digits[8];
+        int count = 0;
+        DWORD rest = value;
+        do {
+            digits[count++] = L"0123456789abcdef"[rest & 15];
+            rest >>= 4;
+        } while (rest != 0);
+        while (count > 0) out[length++] = digits[--count];
+    }
+    out[length] = L'\0';
+}
+
+// A settings file that is a symbolic link is saved through it: the copy is made
+// beside the file the link names and replaces that file, not the link.
+SettingsPath LinkTarget(const SettingsPath& path) {
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(path.text, FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return path;
+    wchar_t final[PathUnits + 8];
+    const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), final, PathUnits + 8, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= PathUnits + 8) return path;
+    // "\\?\C:\..." back to "C:\..." and "\\?\UNC\server\..." to "\\server\...".
+    const wchar_t* plain = final;
+    SettingsPath target;
+    if (std::wcsncmp(final, L"\\\\?\\UNC\\", 8) == 0) {
+        target.valid = ConcatText<wchar_t>(target.text, PathUnits, {L"\\\\", final + 8});
+        return target.valid ? target : path;
+    }
+    if (std::wcsncmp(final, L"\\\\?\\", 4) == 0) plain = final + 4;
+    target.valid = ConcatText<wchar_t>(target.text, PathUnits, {plain});
+    return target.valid ? target : path;
+}
+
 } // namespace
 
 SettingsPath PerUserSettingsPath(HINSTANCE strings, UINT makerFolderId) {
@@ -86,13 +143,56 @@ SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings) {
     return portableMode != 0 ? HostDirectorySettingsPath(strings) : PerUserSettingsPath(strings);
 }
 
-SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings) {
-    SettingsPath copy;
+SettingsTexts LoadSettingsTexts(HINSTANCE strings) {
+    SettingsTexts texts;
+    texts.section = LoadResourceText(strings, IDS_SECTION);
+    for (size_t i = 0; i < std::size(IntegerKeys); ++i) texts.keys[i] = LoadResourceText(strings, IntegerKeys[i].keyId);
+    texts.keys[std::size(IntegerKeys)] = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
+    texts.copyName = LoadResourceText(strings, IDS_SETTINGS_COPY_FILE);
+    return texts;
+}
+
+StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& texts) {
+    // "Tolltone.new" becomes "Tolltone.<process>-<save>.tmp" and ".new".
+    static volatile LONG saves = 0;
+    const StagingPattern pattern = SplitCopyName(texts.copyName.text);
+    wchar_t unique[32];
+    FormatHex(unique, ::GetCurrentProcessId(), L'-', static_cast<DWORD>(::InterlockedIncrement(&saves)));
     wchar_t directory[PathUnits] = {};
     DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
-    const ResourceText name = LoadResourceText(strings, IDS_SETTINGS_COPY_FILE);
-    copy.valid = directory[0] != L'\0' && JoinPath<wchar_t>(copy.text, PathUnits, {directory, name.text});
-    return copy;
+    StagingNames names;
+    const auto name = [&](SettingsPath& out, const wchar_t* extension) {
+        wchar_t file[PathUnits];
+        out.valid = directory[0] != L'\0' &&
+                    ConcatText<wchar_t>(file, PathUnits, {pattern.stem, L".", unique, extension}) &&
+                    JoinPath<wchar_t>(out.text, PathUnits, {directory, file});
+    };
+    name(names.writing, L".tmp");
+    name(names.complete, pattern.extension);
+    return names;
+}
+
+bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
+    if (!path.valid || ::GetFileAttributesW(path.text) != INVALID_FILE_ATTRIBUTES) return false;
+    const StagingPattern pattern = SplitCopyName(texts.copyName.text);
+    wchar_t directory[PathUnits] = {};
+    DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
+    wchar_t wildcard[PathUnits], found[PathUnits];
+    if (!ConcatText<wchar_t>(wildcard, PathUnits, {directory, L"\\", pattern.stem, L".*", pattern.extension}))
+        return false;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileW(wildcard, &data);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FILETIME newest{};
+    found[0] = L'\0';
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || ::CompareFileTime(&data.ftLastWriteTime, &newest) < 0)
+            continue;
+        if (JoinPath<wchar_t>(found, PathUnits, {directory, data.cFileName})) newest = data.ftLastWriteTime;
+    } while (::FindNextFileW(search, &data));
+    ::FindClose(search);
+    // Never over a file that another program has put back in the meantime.
+    return found[0] != L'\0' && ::MoveFileExW(found, path.text, MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
@@ -124,36 +224,34 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
 }
 
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings) {
+    return SaveSettings(path, LoadSettingsTexts(strings), settings);
+}
+
+int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
     if (!path.valid) return 0;
-    const SettingsPath copyPath = StagingPath(path, strings);
-    if (!copyPath.valid) return 0;
-    StagedCopy copy(path.text, copyPath.text);
+    const SettingsPath target = LinkTarget(path);
+    const StagingNames staging = UniqueStagingNames(target, texts);
+    if (!staging.writing.valid || !staging.complete.valid) return 0;
+    StagedCopy copy(target.text, staging.writing.text, staging.complete.text);
     if (!copy.Ready()) return 0;
 
-    const ResourceText section = LoadResourceText(strings, IDS_SECTION);
-    struct Entry {
-        ResourceText key;
-        IniIntegerText number;
-        const wchar_t* value;
-    };
-    Entry entries[std::size(IntegerKeys) + 1];
+    IniIntegerText numbers[std::size(IntegerKeys)];
+    const wchar_t* values[std::size(IntegerKeys) + 1];
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
-        entries[i].key = LoadResourceText(strings, IntegerKeys[i].keyId);
-        entries[i].number = FormatIniInteger(settings.*IntegerKeys[i].field, IntegerKeys[i].unsignedForm);
-        entries[i].value = entries[i].number.text;
+        numbers[i] = FormatIniInteger(settings.*IntegerKeys[i].field, IntegerKeys[i].unsignedForm);
+        values[i] = numbers[i].text;
     }
-    entries[std::size(IntegerKeys)].key = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
-    entries[std::size(IntegerKeys)].value = settings.WaveName;
+    values[std::size(IntegerKeys)] = settings.WaveName;
 
     // A text the ANSI code page cannot hold would be stored as '?' or a look-alike:
     // the file turns UTF-16 first, and the profile functions keep it so.
-    bool ansiHoldsAll = AnsiCodePageHolds(section.text);
-    for (const Entry& entry : entries)
-        ansiHoldsAll = ansiHoldsAll && AnsiCodePageHolds(entry.key.text) && AnsiCodePageHolds(entry.value);
+    bool ansiHoldsAll = AnsiCodePageHolds(texts.section.text);
+    for (size_t i = 0; i < std::size(values); ++i)
+        ansiHoldsAll = ansiHoldsAll && AnsiCodePageHolds(texts.keys[i].text) && AnsiCodePageHolds(values[i]);
     if (!ansiHoldsAll && !ConvertProfileToUtf16(copy.Path())) return 0;
 
-    for (const Entry& entry : entries)
-        if (!::WritePrivateProfileStringW(section.text, entry.key.text, entry.value, copy.Path())) return 0;
+    for (size_t i = 0; i < std::size(values); ++i)
+        if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy.Path())) return 0;
     return copy.Commit() ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The settings file Tolltone.ini: where it lives and how the five settings are
 // read from and written to it.
+#include "resources/ResourceText.h"
 #include "settings/ChimeSettings.h"
 
 #include <windows.h>
@@ -19,9 +20,29 @@ SettingsPath PerUserSettingsPath(HINSTANCE strings);
 SettingsPath HostDirectorySettingsPath(HINSTANCE strings);
 SettingsPath SettingsFilePath(int32_t portableMode, HINSTANCE strings);
 
-// The copy beside a settings file that a save writes into before it replaces the
-// file; invalid when it would not fit the path limit.
-SettingsPath StagingPath(const SettingsPath& path, HINSTANCE strings);
+// The texts a save writes, loaded from the string table ahead of time: a save
+// at unload runs under the loader lock and loads nothing there.
+struct SettingsTexts {
+    ResourceText section;
+    ResourceText keys[5];   // in the file's order; WaveName last
+    ResourceText copyName;  // the staging copy's name; each save makes it unique
+};
+SettingsTexts LoadSettingsTexts(HINSTANCE strings);
+
+// The copy beside a settings file that one save writes into (.tmp) and marks as
+// complete (.new) before it replaces the file. Unique to the process and the
+// save, so two programs saving one file never touch each other's copy; invalid
+// when it would not fit the path limit.
+struct StagingNames {
+    SettingsPath writing;
+    SettingsPath complete;
+};
+StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& texts);
+
+// A complete copy left by a crash on a file system that replaces in two steps
+// (delete, then rename) where the file itself is gone: the newest one is put in
+// the file's place. True when the file exists now because of it.
+bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
 
 enum class SettingsFileState { Missing, Readable, Unreadable };
 
@@ -36,5 +57,7 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
 // the copy in the file's place; 1 when the file now holds them, else 0 and the
 // file is exactly as it was. Everything else in the file is kept.
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings);
+// The same with the texts loaded ahead: no string table, no shell call.
+int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings);
 
 } // namespace tolltone

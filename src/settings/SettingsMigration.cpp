@@ -20,14 +20,15 @@ InitialLoadOutcome MigrateLegacyRegistry(ChimeSettings& settings, const Settings
     return {static_cast<int>(DeleteOldUninstallEntry()), true};
 }
 
-void MigrateOldFolder(HINSTANCE strings) {
+void MigrateOldFolder(HINSTANCE strings, const SettingsTexts& texts) {
     const SettingsPath oldFile = PerUserSettingsPath(strings, IDS_OLD_MAKER_FOLDER);
     const SettingsPath newFile = PerUserSettingsPath(strings);
-    const SettingsPath staging = StagingPath(newFile, strings);
-    if (!oldFile.valid || !newFile.valid || !staging.valid) return;
-    // Copied under the staging name first and then moved, never over an existing
+    if (!oldFile.valid || !newFile.valid) return;
+    const SettingsPath staging = UniqueStagingNames(newFile, texts).writing;
+    if (!staging.valid) return;
+    // Copied under a staging name first and then moved, never over an existing
     // file: a crash cannot leave half a file under the new name.
-    if (!::CopyFileW(oldFile.text, staging.text, FALSE)) return;
+    if (!::CopyFileW(oldFile.text, staging.text, TRUE)) return;
     if (::MoveFileExW(staging.text, newFile.text, MOVEFILE_WRITE_THROUGH)) ::DeleteFileW(oldFile.text);
     else ::DeleteFileW(staging.text);
 }
@@ -36,12 +37,16 @@ void MigrateOldFolder(HINSTANCE strings) {
 
 InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, int32_t portableMode, HINSTANCE strings) {
     const SettingsPath current = SettingsFilePath(portableMode, strings);
+    const SettingsPath perUser = PerUserSettingsPath(strings);
+    const SettingsTexts texts = LoadSettingsTexts(strings);
+    // A crash between a save's two renames may have left only the complete copy.
+    AdoptCompleteCopy(perUser, texts);
+    AdoptCompleteCopy(current, texts);
     if (LegacyKeyExists(strings)) return MigrateLegacyRegistry(settings, current, strings);
 
     // The existence test looks at the per-user file whatever the mode.
-    const SettingsPath perUser = PerUserSettingsPath(strings);
     const bool perUserExists = perUser.valid && CheckFile(perUser.text) != 0;
-    if (!perUserExists) MigrateOldFolder(strings);
+    if (!perUserExists) MigrateOldFolder(strings, texts);
 
     if (ProbeSettingsFile(current) == SettingsFileState::Unreadable) {
         settings = ChimeSettings{};

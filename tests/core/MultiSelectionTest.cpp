@@ -57,9 +57,11 @@ TEST(MultiSelection, BothLayoutsInBothWidths) {
         {{"C:\\dir", "a.txt", "b.txt"}, -1, 2, 2, {"C:\\dir\\a.txt", "C:\\dir\\b.txt"}},
         {{"C:\\", "a.txt", "b.txt"}, -1, 2, 2, {"C:\\\\a.txt", "C:\\\\b.txt"}},
         {{}, -1, 0, 0, {}},
-        {{"C:\\dir", "a.txt", "b.txt", "c.txt"}, 14, 3, 2, {"C:\\dir\\a.txt", "C:\\dir\\b.txt"}},  // b begins at 13, c at 19
-        {{"C:\\dir", "a.txt", "b.txt"}, 7, 2, 0, {}},  // no name begins before 7
-        {{"C:\\dir\\a.txt"}, 1, 1, 1, {"C:\\dir\\a.txt"}},  // the length is not consulted
+        // Only what begins and ends before the length is read: b spans 13-18, c 19-24.
+        {{"C:\\dir", "a.txt", "b.txt", "c.txt"}, 19, 3, 2, {"C:\\dir\\a.txt", "C:\\dir\\b.txt"}},
+        {{"C:\\dir", "a.txt", "b.txt", "c.txt"}, 14, 3, 1, {"C:\\dir\\a.txt"}},
+        {{"C:\\dir", "a.txt", "b.txt"}, 7, 2, 0, {}},   // the unit telling the layouts apart is outside
+        {{"C:\\dir\\a.txt"}, 12, 1, 0, {}},            // the path does not end inside
     };
     for (size_t r = 0; r < std::size(rows); ++r) {
         SCOPED_TRACE(r);

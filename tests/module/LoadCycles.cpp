@@ -6,6 +6,9 @@
 //   load_cycles.exe CYCLES           checks: every load works, < 0.1 KB and no
 //                                    handle kept per cycle (exit code 1 if not)
 //   load_cycles.exe CYCLES --report  prints the figures only (benchmarks)
+//   load_cycles.exe --churn SECONDS  cycles for that long on the settings file
+//                                    beside it and leaves it as saved (one of
+//                                    two programs saving one file at once)
 #include "support/WinTestSupport.h"
 
 #include <psapi.h>
@@ -67,6 +70,12 @@ bool Cycle(const std::wstring& modulePath, HWND window) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "--churn") == 0) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(argv[2]));
+        int failed = 0;
+        while (std::chrono::steady_clock::now() < until) failed += Cycle(ModulePath(), nullptr) ? 0 : 1;
+        return failed == 0 ? 0 : 1;
+    }
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 3000;
     const bool reportOnly = argc > 2 && std::strcmp(argv[2], "--report") == 0;
     const std::wstring modulePath = ModulePath();

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <vector>
 #include <sstream>
 
 using namespace tolltone;
@@ -69,6 +70,70 @@ bool IsWhole(const Sections& sections) {
 }
 
 } // namespace
+
+// Two programs load and unload the module on one file, each saving at every
+// load and unload, while a third reads it as an editor would (sharing reading
+// and writing, not deletion): every read finds every section, and no staging
+// copy is left.
+TEST(SaveUnderKill, TwoSaversOfOneFileKeepEverySection) {
+    const std::wstring file = ExecutableDirectory() + L"\\Tolltone.ini";
+    const std::string saved = ReadBytes(file);
+    const bool hadFile = FileExists(file);
+    ASSERT_TRUE(WriteBytes(file, LargeFile()));
+    std::vector<PROCESS_INFORMATION> savers(2);
+    for (PROCESS_INFORMATION& saver : savers) {
+        std::wstring command = L"\"" + ExecutableDirectory() + L"\\load_cycles.exe\" --churn 8";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &saver));
+    }
+    int reads = 0, broken = 0, refused = 0;
+    while (::WaitForSingleObject(savers[1].hProcess, 0) == WAIT_TIMEOUT ||
+           ::WaitForSingleObject(savers[0].hProcess, 0) == WAIT_TIMEOUT) {
+        const UniqueKernelHandle held = AdoptFileHandle(::CreateFileW(
+            file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        // Wine refuses an open that meets a rename half done (invalid parameter);
+        // that is a read to try again, unlike a file that is not there.
+        const DWORD openError = held ? ERROR_SUCCESS : ::GetLastError();
+        if (openError != ERROR_SUCCESS && openError != ERROR_FILE_NOT_FOUND) {
+            ++refused;
+            ::Sleep(1);
+            continue;
+        }
+        std::string bytes(static_cast<size_t>(held ? ::GetFileSize(held.Get(), nullptr) : 0), '\0');
+        DWORD read = 0;
+        if (held && !bytes.empty()) ::ReadFile(held.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+        bytes.resize(read);
+        ++reads;
+        broken += IsWhole(Parse(DecodeProfile(bytes))) ? 0 : 1;
+        ::Sleep(10);
+    }
+    for (PROCESS_INFORMATION& saver : savers) {
+        DWORD exitCode = 1;
+        ::GetExitCodeProcess(saver.hProcess, &exitCode);
+        EXPECT_EQ(exitCode, 0u) << "a saver's load or entry point failed";
+        ::CloseHandle(saver.hProcess);
+        ::CloseHandle(saver.hThread);
+    }
+    const bool wholeAtEnd = IsWhole(Parse(DecodeProfile(ReadBytes(file))));
+    std::wstring leftover;
+    for (const wchar_t* pattern : {L"\\Tolltone.*.tmp", L"\\Tolltone.*.new"}) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = ::FindFirstFileW((ExecutableDirectory() + pattern).c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        leftover += found.cFileName;
+        ::FindClose(search);
+    }
+    if (hadFile) WriteBytes(file, saved);
+    else ::DeleteFileW(file.c_str());
+
+    std::printf("reads while two programs saved: %d, broken: %d, opens refused: %d\n", reads, broken, refused);
+    EXPECT_GT(reads, 50);
+    EXPECT_EQ(broken, 0);
+    EXPECT_TRUE(wholeAtEnd);
+    EXPECT_EQ(leftover, L"") << "a staging copy was left behind";
+}
 
 TEST(SaveUnderKill, EveryKillLeavesTheWholeFile) {
     const bool inPlace = std::getenv("TOLLTONE_SAVE_IN_PLACE") != nullptr;  // measures the old way

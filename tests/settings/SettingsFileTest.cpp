@@ -23,6 +23,19 @@ protected:
         return path;
     }
     HINSTANCE Strings() const { return module_.Get(); }
+    // Staging copies in the folder, each name and a blank.
+    std::wstring StagingCopies() {
+        std::wstring names;
+        for (const wchar_t* pattern : {L"Tolltone.*.tmp", L"Tolltone.*.new"}) {
+            WIN32_FIND_DATAW found;
+            const HANDLE search = ::FindFirstFileW(folder_.File(pattern).c_str(), &found);
+            if (search == INVALID_HANDLE_VALUE) continue;
+            do names += std::wstring(found.cFileName) + L" ";
+            while (::FindNextFileW(search, &found));
+            ::FindClose(search);
+        }
+        return names;
+    }
 
     TempFolder folder_{L"tolltone-settings"};
     UniqueModule module_ = LoadTolltone();
@@ -157,9 +170,8 @@ TEST_F(SettingsFileTest, QuietKeysAreReadAndEverySaveKeepsThemAsWritten) {
     EXPECT_EQ(loaded.Quiet.Hours.startMinute, loaded.Quiet.Hours.endMinute);
 }
 
-TEST_F(SettingsFileTest, AFailedSaveChangesNothingAndAStaleCopyIsIgnored) {
+TEST_F(SettingsFileTest, AFailedSaveChangesNothingAndAnotherSavesCopyIsLeftAlone) {
     const SettingsPath path = PathOf(L"Tolltone.ini");
-    const std::wstring copy = folder_.File(L"Tolltone.new");
     const std::string before = "; mine\r\n" + std::string(DefaultsFile);
     ASSERT_TRUE(WriteBytes(path.text, before));
     {
@@ -168,15 +180,56 @@ TEST_F(SettingsFileTest, AFailedSaveChangesNothingAndAStaleCopyIsIgnored) {
         EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 0) << "held without sharing";
     }
     EXPECT_EQ(ReadBytes(path.text), before);
-    EXPECT_FALSE(FileExists(copy)) << "a failed save leaves no copy";
+    EXPECT_EQ(StagingCopies(), L"") << "a failed save leaves no copy";
 
-    // A read-only copy left by a crash in the middle of a save.
-    ASSERT_TRUE(WriteBytes(copy, "[Tolltone]\r\nWaveName=stale.wav\r\n"));
-    ::SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_READONLY);
+    // A read-only copy of another program's save (or of a crash) beside the file.
+    const std::wstring other = folder_.File(L"Tolltone.9-9.tmp");
+    ASSERT_TRUE(WriteBytes(other, "[Tolltone]\r\nWaveName=stale.wav\r\n"));
+    ::SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 1);
     const std::string saved = ReadBytes(path.text);
     EXPECT_NE(saved.find("; mine\r\n"), std::string::npos);
     EXPECT_NE(saved.find("WaveName=new.wav\r\n"), std::string::npos);
     EXPECT_EQ(saved.find("stale"), std::string::npos);
-    EXPECT_FALSE(FileExists(copy));
+    EXPECT_EQ(StagingCopies(), L"Tolltone.9-9.tmp ") << "only the other save's copy is there";
+    ::SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// What a crash or another writer can leave: only a complete copy (a file system
+// that replaces in two steps), or a file in UTF-16 of the other byte order.
+TEST_F(SettingsFileTest, ACompleteCopyAndABigEndianFileAreTakenAsTheyAre) {
+    const SettingsPath path = PathOf(L"Tolltone.ini");
+    const SettingsTexts texts = LoadSettingsTexts(Strings());
+    ASSERT_TRUE(WriteBytes(folder_.File(L"Tolltone.5-1.new"), "[Tolltone]\r\nInterval=1800\r\n"));
+    ASSERT_TRUE(WriteBytes(folder_.File(L"Tolltone.5-2.tmp"), "[Tolltone]\r\nInter"));  // torn: never taken
+    EXPECT_TRUE(AdoptCompleteCopy(path, texts));
+    EXPECT_EQ(ReadBytes(path.text), "[Tolltone]\r\nInterval=1800\r\n");
+    EXPECT_FALSE(AdoptCompleteCopy(path, texts)) << "never over an existing file";
+    ::DeleteFileW(folder_.File(L"Tolltone.5-2.tmp").c_str());
+
+    std::string bigEndian = "\xFE\xFF";
+    for (const wchar_t unit : std::wstring(L"[Other]\r\nKeep=\x9418\r\n[Tolltone]\r\nEnable=1\r\n")) {
+        bigEndian.push_back(static_cast<char>(unit >> 8));
+        bigEndian.push_back(static_cast<char>(unit & 0xFF));
+    }
+    ASSERT_TRUE(WriteBytes(path.text, bigEndian));
+    EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"C:\\\x97F3\\\x9418.wav")), 1);
+    const std::wstring text = DecodeProfile(ReadBytes(path.text));
+    EXPECT_NE(text.find(L"Keep=\x9418\r\n"), std::wstring::npos) << "the other program's text survived";
+    EXPECT_NE(text.find(L"WaveName=C:\\\x97F3\\\x9418.wav"), std::wstring::npos);
+}
+
+TEST_F(SettingsFileTest, ASettingsFileThatIsALinkIsSavedThroughIt) {
+    const SettingsPath path = PathOf(L"Tolltone.ini");
+    const std::wstring real = folder_.File(L"real.ini");
+    ASSERT_TRUE(WriteBytes(real, "; the real file\r\n"));
+    if (!::CreateSymbolicLinkW(path.text, real.c_str(), 0) || !FileExists(path.text)) {
+        ::DeleteFileW(real.c_str());
+        GTEST_SKIP() << "no symbolic links here (Wine 8 reports success and makes none)";
+    }
+    EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"a.wav")), 1);
+    EXPECT_NE((::GetFileAttributesW(path.text) & FILE_ATTRIBUTE_REPARSE_POINT), 0u) << "the link is still a link";
+    EXPECT_NE(ReadBytes(real).find("WaveName=a.wav"), std::string::npos) << "saved through the link";
+    ::DeleteFileW(path.text);
+    ::DeleteFileW(real.c_str());
 }
