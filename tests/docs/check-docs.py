@@ -25,7 +25,8 @@ failures = []
 
 
 def fail(message):
-    failures.append(message)
+    if message not in failures:
+        failures.append(message)
 
 
 def text(relative):
