@@ -31,6 +31,12 @@ caption=$(mktemp --suffix=.reg)
 printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n"Tahoma"="IPAPGothic"\n' > "$caption"
 wine reg import "$caption" > /dev/null 2>&1
 rm -f "$caption"
+# Wine does not find fonts-wine's Marlett on its own here: the prefix gets it as an
+# installed font, so that the caption's close button is a symbol and not an "r".
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Marlett (TrueType)' /d marlett.ttf /f \
+    > /dev/null 2>&1
+wineserver -k 2>/dev/null || true; wineserver -w
 
 # The sample chime where a user keeps it: the Music folder of the user's profile.
 profile=$(wine cmd.exe /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')
