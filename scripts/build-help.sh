@@ -2,7 +2,8 @@
 # Compiles Belfry.chm from help/. The sources are UTF-8; the help viewer reads the
 # compiled file's own texts (title, contents, index, popups) in the code page of
 # its language, 932 for Japanese, so every text source is converted to CP932 here
-# and the pages declare Shift_JIS. @VERSION@ becomes the module's version.
+# and the pages declare Shift_JIS. @VERSION@ becomes the module's version, and
+# the line @HISTORY@ of history.html the history of history.txt (fill-doc.py).
 #   build-help.sh SOURCES WORK_DIR VERSION PICTURE OUTPUT_CHM
 set -euo pipefail
 sources=$1 work=$2 version=$3 picture=$4 output=$5
@@ -10,8 +11,8 @@ sources=$1 work=$2 version=$3 picture=$4 output=$5
 rm -rf "$work"
 mkdir -p "$work"
 for source in "$sources"/*.hhp "$sources"/*.hhc "$sources"/*.hhk "$sources"/*.html "$sources"/popup.txt; do
-    sed -e "s/@VERSION@/$version/g" -e 's/charset=UTF-8/charset=Shift_JIS/' "$source" |
-        iconv -f UTF-8 -t CP932 > "$work/$(basename "$source")"
+    python3 "$(dirname "$0")/fill-doc.py" html "$sources/history.txt" "$source" "$version" |
+        sed -e 's/charset=UTF-8/charset=Shift_JIS/' | iconv -f UTF-8 -t CP932 > "$work/$(basename "$source")"
 done
 cp "$picture" "$work/dialog.png"
 (cd "$work" && chmcmd Belfry.hhp > chmcmd.log 2>&1) || { cat "$work/chmcmd.log"; exit 1; }

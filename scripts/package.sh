@@ -16,7 +16,9 @@ rm -rf "$stage"
 mkdir -p "$stage" dist
 cp build/windows/bin/Tolltone.dll build/windows/bin/Belfry.chm build/windows/bin/Chime.wav LICENSE "$stage/"
 # A Japanese readme that Notepad shows right: UTF-8 with a byte-order mark, CRLF.
-{ printf '\xef\xbb\xbf'; sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' package/readme.txt; } > "$stage/readme.txt"
+# Its history comes from the help's one source of it.
+{ printf '\xef\xbb\xbf'; python3 scripts/fill-doc.py text help/history.txt package/readme.txt "$version" |
+    sed -e 's/$/\r/'; } > "$stage/readme.txt"
 files=(Tolltone.dll Belfry.chm Chime.wav readme.txt LICENSE)
 (cd "$stage" && sha256sum "${files[@]}" > SHA256SUMS)
 

@@ -1,30 +1,59 @@
 #!/usr/bin/env bash
-# Makes docs/dialog.png: the settings dialog as Wine draws it under Xvfb, with a
-# Japanese font standing in for the dialog's font.
+# Makes docs/dialog.png: the settings dialog as a user sees it, drawn by Wine under
+# Xvfb, with a Japanese font standing in for the dialog's font, Wine's own symbol
+# font for the caption's close button, and the sample chime in the user's Music
+# folder as the sound.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# The caption buttons are glyphs of the Marlett symbol font, which Wine ships in
+# fonts-wine; without it the close button is drawn as the letter "r".
+if ! dpkg-query -W -f='${Status}' fonts-wine 2>/dev/null | grep -q "install ok installed"; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends fonts-wine
+fi
 bash scripts/build.sh windows Tolltone SampleHost sample_chime > /dev/null
 
 source scripts/start-xvfb.sh 640x480
+# A user name as a user has one: it names the profile folder of the prefix. A home
+# of its own, so that the profile's Music folder is no link into this machine's.
+export USER=user LOGNAME=user
 export WINEDEBUG=-all NO_FAKE_STAT=1
 export WINEPREFIX=$PWD/build/windows/wineprefix-screenshot
 trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+rm -rf "$WINEPREFIX" "$WINEPREFIX-home"
+mkdir -p "$WINEPREFIX-home"
+export HOME=$WINEPREFIX-home
 bash scripts/wine-prefix.sh "$WINEPREFIX"
 # Wine draws captions in Tahoma, which has no Japanese: in this prefix only.
 caption=$(mktemp --suffix=.reg)
 printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n"Tahoma"="IPAPGothic"\n' > "$caption"
 wine reg import "$caption" > /dev/null 2>&1
 rm -f "$caption"
+# Wine does not find fonts-wine's Marlett on its own here: the prefix gets it as an
+# installed font, so that the caption's close button is a symbol and not an "r".
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Marlett (TrueType)' /d marlett.ttf /f \
+    > /dev/null 2>&1
+wineserver -k 2>/dev/null || true; wineserver -w
+
+# The sample chime where a user keeps it: the Music folder of the user's profile.
+profile=$(wine cmd.exe /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')
+music=$(winepath -u "$profile\\Music" | tr -d '\r')
+mkdir -p "$music"
+cp build/windows/bin/Chime.wav "$music/Chime.wav"
+wave="C:\\Users\\${profile##*\\}\\Music\\Chime.wav"
+[ -f "$(winepath -u "$wave" | tr -d '\r')" ] || { echo "no $wave in the prefix" >&2; exit 1; }
 
 # Settings worth showing: the hour struck on the 24-hour clock with the sample chime.
 settings=$(wine build/windows/bin/SampleHost.exe --settings-path | tr -d '\r')
 printf '[Tolltone]\r\nEnable=1\r\nSignalType=1\r\nInterval=3600\r\nTimeType=1\r\nWaveName=%s\r\n' \
-    "$(winepath -w build/windows/bin/Chime.wav | tr -d '\r')" > "$(winepath -u "$settings" | tr -d '\r')"
+    "$wave" > "$(winepath -u "$settings" | tr -d '\r')"
 
 wine build/windows/bin/SampleHost.exe --setting > /dev/null 2>&1 &
 host=$!
 sleep 6
 xwd -root -silent -display "$DISPLAY" | convert xwd:- -trim +repage docs/dialog.png
 kill "$host" 2>/dev/null || true
-echo "wrote docs/dialog.png"
+echo "wrote docs/dialog.png ($wave)"

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Keeps the user documents true where a machine can tell.
+
+- Keys: every INI key of the string table (the IDS_KEY_ entries of
+  src/resources/Tolltone.rc) is documented in README.md, package/readme.txt and
+  help/settings.html, and none of them documents a key that the module does not
+  read. A documented key is one written as a key: "Key=" at the start of a line
+  (examples, lists) or after a backtick or <code>, or the first cell of a table row.
+- Version: the title that readme.txt and the help's first page show is the module's
+  title string with the project's version; every version those documents and the
+  README name is that version; the newest history entry is that version.
+- Links: every page and anchor that the help's pages, contents and index point to
+  exists.
+
+usage: check-docs.py SOURCE_DIR VERSION
+"""
+import pathlib
+import re
+import subprocess
+import sys
+
+root = pathlib.Path(sys.argv[1])
+version = sys.argv[2]
+failures = []
+
+
+def fail(message):
+    if message not in failures:
+        failures.append(message)
+
+
+def text(relative):
+    return (root / relative).read_text(encoding="utf-8")
+
+
+# --- keys -----------------------------------------------------------------
+rc = text("src/resources/Tolltone.rc")
+table = re.search(r"^STRINGTABLE\s*\nBEGIN\n(.*?)^END", rc, re.S | re.M)
+keys = set(re.findall(r'^\s*IDS_KEY_\w+\s+"([^"]+)"', table.group(1), re.M)) if table else set()
+if len(keys) < 5:
+    fail(f"found only {sorted(keys)} as IDS_KEY_ entries of the string table in Tolltone.rc")
+
+KEY = r"([A-Z][a-z][A-Za-z0-9]*)"
+WRITTEN_AS_KEY = [
+    re.compile(rf"^[ \t]*{KEY}=", re.M),            # Key=value lines
+    re.compile(rf"(?:`|<code>){KEY}="),              # `Key=...` or <code>Key=...
+    re.compile(rf"^\|\s*`{KEY}[`=]", re.M),          # Markdown table row
+    re.compile(rf"<tr>\s*<td>\s*(?:<code>)?{KEY}\b"),  # HTML table row
+]
+for document in ["README.md", "package/readme.txt", "help/settings.html"]:
+    body = text(document)
+    documented = set()
+    for pattern in WRITTEN_AS_KEY:
+        documented.update(pattern.findall(body))
+    for key in sorted(keys - documented):
+        fail(f"{document} does not document the key {key}")
+    for key in sorted(documented - keys):
+        fail(f"{document} documents the key {key}, which the module does not read")
+
+# --- version --------------------------------------------------------------
+title_template = re.search(r'TOLLTONE_TITLE_TEXT\s+"([^"]+)"', text("src/resources/Version.h.in"))
+title = title_template.group(1).replace("@PROJECT_VERSION@", version) if title_template else None
+if title is None:
+    fail("src/resources/Version.h.in has no TOLLTONE_TITLE_TEXT")
+VERSION_MENTION = re.compile(r"(?:Version ?|Tolltone-)(\d+\.\d+\.\d+)")
+
+
+def check_versions(document, body, shown_somewhere=True):
+    found = VERSION_MENTION.findall(body)
+    if shown_somewhere and not found:
+        fail(f"{document} names no version")
+    for named in found:
+        if named != version:
+            fail(f"{document} names version {named}, the project's is {version}")
+
+
+def filled(document):
+    # As the release shows it, less the history, which is checked on its own.
+    lines = text(document).splitlines()
+    if document.endswith(("readme.txt", "history.html")) and lines.count("@HISTORY@") != 1:
+        fail(f"{document} does not hold the history line @HISTORY@ exactly once")
+    return "\n".join(line.replace("@VERSION@", version) for line in lines if line != "@HISTORY@")
+
+
+check_versions("README.md", text("README.md"))
+readme = filled("package/readme.txt")
+if title and readme.splitlines()[0] != title:
+    fail(f"readme.txt's first line is '{readme.splitlines()[0]}', the module's title '{title}'")
+check_versions("package/readme.txt", readme)
+for page in sorted((root / "help").glob("*.html")):
+    body = filled(f"help/{page.name}")
+    check_versions(f"help/{page.name}", body, shown_somewhere=page.name == "index.html")
+    if page.name == "index.html" and title and f"<h1>{title}</h1>" not in body:
+        fail(f"help/index.html is not headed with the module's title '{title}'")
+newest = subprocess.run([sys.executable, str(root / "scripts/fill-doc.py"), "newest", str(root / "help/history.txt")],
+                        capture_output=True, text=True)
+if newest.returncode != 0:
+    fail(f"help/history.txt: {newest.stderr.strip()}")
+elif newest.stdout.strip() != version:
+    fail(f"the newest history entry is {newest.stdout.strip()}, the project's version {version}")
+
+# --- links ----------------------------------------------------------------
+anchors = {}
+for page in (root / "help").glob("*.html"):
+    anchors[page.name] = set(re.findall(r'(?:name|id)="([^"]+)"', page.read_text(encoding="utf-8")))
+link_sources = sorted((root / "help").glob("*.html")) + [root / "help/Belfry.hhc", root / "help/Belfry.hhk"]
+for source in link_sources:
+    for target in re.findall(r'(?:href|value)="([^"]*\.html(?:#[^"]*)?|#[^"]*)"', source.read_text(encoding="utf-8")):
+        page, _, anchor = target.partition("#")
+        page = page or source.name
+        if page not in anchors:
+            fail(f"help/{source.name} points to {target}: there is no page {page}")
+        elif anchor and anchor not in anchors[page]:
+            fail(f"help/{source.name} points to {target}: {page} has no anchor {anchor}")
+
+for message in failures:
+    print(f"FAIL: {message}")
+if failures:
+    sys.exit(1)
+print(f"docs OK: keys {', '.join(sorted(keys))} in README.md, readme.txt and settings.html; version {version}")
