@@ -2,6 +2,7 @@
 
 #include "dialog/HelpViewer.h"
 #include "dialog/IntervalLists.h"
+#include "module/ModuleSettings.h"
 #include "paths/PathJoin.h"
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
@@ -104,7 +105,7 @@ void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
 void PlayTestSound(HWND dialog) {
     wchar_t name[PathUnits] = {};
     ::GetDlgItemTextW(dialog, WaveEdit, name, PathUnits);
-    ::PlaySoundW(name, nullptr, SND_ASYNC | SND_NOWAIT);
+    PlayModuleTestSound(*CurrentParam->Module, name);
 }
 
 INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {

@@ -1,6 +1,8 @@
 #pragma once
 // The one module-state record: the persisted settings and the run-time state.
 #include "settings/ChimeSettings.h"
+#include "settings/OptionalSettings.h"
+#include "settings/SettingsFile.h"
 
 #include <windows.h>
 
@@ -15,6 +17,10 @@ struct ChimeModule : ChimeSettings {
     // host that unloads before InitialLoad must not overwrite a stored file with
     // the defaults.
     bool SettingsLoaded = false;
+    // The file of the current mode, and its stamp when the module last read or
+    // wrote it: a chime minute reads the optional keys again only after a change.
+    SettingsPath SettingsFile;
+    SettingsFileStamp SettingsStamp;
 };
 
 // The record of the loaded library; null before attach and after detach.

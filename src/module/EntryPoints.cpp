@@ -56,15 +56,19 @@ int WINAPI StopModule() noexcept {
 }
 
 void WINAPI SetPortableMode(int portableMode) noexcept {
-    if (CurrentModule != nullptr) CurrentModule->PortableMode = portableMode;
+    if (CurrentModule == nullptr) return;
+    CurrentModule->PortableMode = portableMode;
+    PrepareSettingsFile(*CurrentModule);
 }
 
 int WINAPI InitialLoad(int portableMode) noexcept {
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return 0;
     module->PortableMode = portableMode;
+    PrepareSettingsFile(*module);
     const InitialLoadOutcome outcome = InitialLoadSettings(*module, module->PortableMode, module->Instance);
     module->SettingsLoaded = outcome.settingsLoaded;
+    if (outcome.settingsLoaded) NoteSettingsFileRead(*module);
     return outcome.result;
 }
 
@@ -72,6 +76,7 @@ int WINAPI ChangePortableMode(int portableMode) noexcept {
     ChimeModule* module = CurrentModule;
     if (module == nullptr || !RelocateSettingsFile(portableMode, module->Instance)) return 0;
     module->PortableMode = portableMode;
+    PrepareSettingsFile(*module);
     return 1;
 }
 
