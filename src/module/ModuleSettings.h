@@ -30,11 +30,12 @@ inline int SaveModuleSettings(ChimeModule& module) {
 }
 
 // One query of the file's stamp; the optional keys are read again only when the
-// file changed. Nothing at all while no minute can chime.
+// file changed.
 inline void RefreshOptionalKeys(ChimeModule& module) {
     RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module);
 }
 
+// Before a tick decides; nothing at all while no minute can chime.
 inline void RefreshBeforeTick(ChimeModule& module) {
     if (module.Enable != 0 && module.Interval != NoChime) RefreshOptionalKeys(module);
 }
