@@ -3,6 +3,7 @@
 //
 //   SampleHost.exe [--module PATH] [--portable 0|1] [--seconds N]
 //                  [--unload-at HH:MM:SS] [--keep-loaded] [--settings-path] [--setting]
+//                  [--no-parent]
 #include "win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -27,6 +28,7 @@ struct Options {
     bool keepLoaded = false;    // end the process with the module still loaded
     bool settingsPathOnly = false;
     bool openSetting = false;   // open the settings dialog after StartModule
+    bool noParent = false;      // never call SetParentWindow (a careless launcher)
 };
 
 struct EntryPoints {
@@ -75,6 +77,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
         else if (arg == L"--keep-loaded") options.keepLoaded = true;
         else if (arg == L"--settings-path") options.settingsPathOnly = true;
         else if (arg == L"--setting") options.openSetting = true;
+        else if (arg == L"--no-parent") options.noParent = true;
         else return false;
     }
     return true;
@@ -177,6 +180,9 @@ void RunMessageLoop(HWND window, const Options& options, UniqueModule& module) {
         // The launcher's loop sees the module's timer before the module does.
         if (message.message == WM_TIMER && message.hwnd == window && message.wParam == ChimeTimerId)
             Print(L"Chime timer fired at " + ClockText());
+        // A timer without a window (the host set none): only a module can have made it.
+        if (message.message == WM_TIMER && message.hwnd == nullptr)
+            Print(L"Thread timer fired at " + ClockText() + (module ? L"" : L" after the unload"));
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -189,7 +195,7 @@ int wmain(int argc, wchar_t** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         Print(L"usage: SampleHost.exe [--module PATH] [--portable 0|1] [--seconds N] "
-              L"[--unload-at HH:MM:SS] [--keep-loaded] [--settings-path] [--setting]");
+              L"[--unload-at HH:MM:SS] [--keep-loaded] [--settings-path] [--setting] [--no-parent]");
         return 2;
     }
     const std::wstring settingsFile = SettingsFileFor(options.portable);
@@ -216,7 +222,7 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     UniqueWindow window = CreateHostWindow();
-    if (entry.SetParentWindow) entry.SetParentWindow(window.Get());
+    if (entry.SetParentWindow && !options.noParent) entry.SetParentWindow(window.Get());
     Print(L"Settings file: " + settingsFile);
     if (entry.SetPortableMode) entry.SetPortableMode(options.portable);
     if (entry.InitialLoad) Print(L"InitialLoad: " + std::to_wstring(entry.InitialLoad(options.portable)));

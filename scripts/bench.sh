@@ -4,15 +4,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh native strings_bench paths_bench > /dev/null
-bash scripts/build.sh windows Tolltone strings_bench paths_bench load_cycles > /dev/null
+bash scripts/build.sh native strings_bench paths_bench sounds_bench > /dev/null
+bash scripts/build.sh windows Tolltone strings_bench paths_bench sounds_bench load_cycles > /dev/null
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
 ./build/native/bench/strings_bench
 ./build/native/bench/paths_bench
+./build/native/bench/sounds_bench
 export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all NO_FAKE_STAT=1
 bash scripts/wine-prefix.sh "$WINEPREFIX"
 echo
-(cd build/windows/bin && LC_ALL=ja_JP.UTF-8 wine strings_bench.exe && echo && wine paths_bench.exe) | tr -d '\r'
+(cd build/windows/bin && LC_ALL=ja_JP.UTF-8 wine strings_bench.exe && echo && wine paths_bench.exe && echo && wine sounds_bench.exe) | tr -d '\r'
 echo
 echo "Tolltone.dll: $(stat -c %s build/windows/bin/Tolltone.dll) bytes"
 # Load, QueryQVRModule, SetParentWindow, InitialLoad (portable, beside the

@@ -2,12 +2,12 @@
 
 #include "dialog/HelpViewer.h"
 #include "dialog/IntervalLists.h"
+#include "module/ModuleSettings.h"
 #include "paths/PathJoin.h"
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
 
 #include <commdlg.h>
-#include <mmsystem.h>
 #include <shlobj.h>
 
 #include <cwchar>
@@ -106,10 +106,10 @@ void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
     if (::GetOpenFileNameW(&browse)) ::SetDlgItemTextW(dialog, WaveEdit, file);
 }
 
-void PlayTestSound(HWND dialog) {
+void PlayTestSound(HWND dialog, ChimeModule& module) {
     wchar_t name[PathUnits] = {};
     ::GetDlgItemTextW(dialog, WaveEdit, name, PathUnits);
-    ::PlaySoundW(name, nullptr, SND_ASYNC | SND_NOWAIT);
+    PlayModuleTestSound(module, name);
 }
 
 INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
@@ -147,7 +147,7 @@ INT_PTR OnCommand(HWND dialog, const SettingDialogParam& param, int id) {
         return TRUE;
     case WaveEdit: UpdateTestButton(dialog); return TRUE;
     case BrowseButton: BrowseSoundFile(dialog, param.Instance); return TRUE;
-    case TestButton: PlayTestSound(dialog); return TRUE;
+    case TestButton: PlayTestSound(dialog, *param.Module); return TRUE;
     case HelpButton: return ShowHelpFile(dialog, param.Instance);
     default: return FALSE;
     }

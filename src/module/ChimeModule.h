@@ -1,6 +1,7 @@
 #pragma once
 // The one module-state record: the persisted settings and the run-time state.
 #include "settings/ChimeSettings.h"
+#include "settings/OptionalSettings.h"
 #include "settings/SettingsFile.h"
 
 #include <windows.h>
@@ -24,6 +25,9 @@ struct ChimeModule : ChimeSettings {
     // unload runs under the loader lock and must not call the shell there.
     SettingsPath SettingsFile;
     SettingsTexts Texts;
+    // The settings file's stamp when the module last read or wrote it: a chime
+    // minute reads the optional keys again only after a change.
+    SettingsFileStamp SettingsStamp;
 };
 
 // The record of the loaded library; null before attach and after detach.

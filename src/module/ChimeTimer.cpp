@@ -1,5 +1,6 @@
 #include "module/ChimeTimer.h"
 
+#include "module/ModuleSettings.h"
 #include "scheduler/ChimeRules.h"
 #include "scheduler/Win32ChimeEnvironment.h"
 
@@ -9,6 +10,7 @@ namespace {
 void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     ChimeModule* module = CurrentModule;
     if (timerId != ChimeTimerId || module == nullptr) return;
+    RefreshBeforeTick(*module);
     Win32ChimeEnvironment environment(module->ParentWindow, module->TimerWindow, ChimeTimerProc);
     ChimeTick(*module, module->LastMinute, environment);
 }

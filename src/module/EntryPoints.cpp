@@ -44,7 +44,7 @@ int WINAPI Setting() noexcept {
     if (result == 1) module->SettingsLoaded = true;
     if (result != 0) {
         if (module->SettingsLoaded) {
-            PrepareSettingsFile(*module);
+            if (!module->SettingsFile.valid) PrepareSettingsFile(*module);  // no InitialLoad before
             SaveModuleSettings(*module);
         }
         if (module->Enable != 0) ArmChimeTimer(*module);
@@ -71,9 +71,10 @@ int WINAPI InitialLoad(int portableMode) noexcept {
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return 0;
     module->PortableMode = portableMode;
+    PrepareSettingsFile(*module);
     const InitialLoadOutcome outcome = InitialLoadSettings(*module, module->PortableMode, module->Instance);
     module->SettingsLoaded = outcome.settingsLoaded;
-    PrepareSettingsFile(*module);
+    if (outcome.settingsLoaded) NoteSettingsFileRead(*module);
     return outcome.result;
 }
 

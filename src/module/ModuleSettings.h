@@ -1,20 +1,51 @@
 #pragma once
-// Saving the record to the settings file of its current mode.
+// Saving the record to the settings file of its current mode, and keeping its
+// optional keys up to date with the file.
 #include "module/ChimeModule.h"
+#include "settings/OptionalSettings.h"
 #include "settings/SettingsFile.h"
+#include "sound/ScaledSound.h"
 
 namespace tolltone {
 
-// Finds the current mode's settings file and loads the texts a save needs.
+// Finds the current mode's settings file and loads the texts a save needs; its
+// optional keys count as unread until the module reads or writes it.
 inline void PrepareSettingsFile(ChimeModule& module) {
     module.SettingsFile = SettingsFilePath(module.PortableMode, module.Instance);
     module.Texts = LoadSettingsTexts(module.Instance);
+    module.SettingsStamp = SettingsFileStamp{};
+}
+
+// After a load: what the file holds now is what the record holds.
+inline void NoteSettingsFileRead(ChimeModule& module) {
+    module.SettingsStamp = ReadSettingsFileStamp(module.SettingsFile);
 }
 
 // Saves to the file found by the last PrepareSettingsFile; calls nothing that
-// loads a library or takes a shell lock, so the unload may call it.
-inline int SaveModuleSettings(const ChimeModule& module) {
-    return SaveSettings(module.SettingsFile, module.Texts, module);
+// loads a library or takes a shell lock, so the unload may call it. A save keeps
+// the optional keys as written: if someone else wrote the file since the module
+// last read it, the record's keys stay stale until the next check.
+inline int SaveModuleSettings(ChimeModule& module) {
+    const SettingsFileStamp before = ReadSettingsFileStamp(module.SettingsFile);
+    const int saved = SaveSettings(module.SettingsFile, module.Texts, module);
+    if (saved != 0 && SameStamp(before, module.SettingsStamp)) NoteSettingsFileRead(module);
+    return saved;
+}
+// One query of the file's stamp; the optional keys are read again only when the
+// file changed.
+inline void RefreshOptionalKeys(ChimeModule& module) {
+    RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module);
+}
+
+// Before a tick decides; nothing at all while no minute can chime.
+inline void RefreshBeforeTick(ChimeModule& module) {
+    if (module.Enable != 0 && module.Interval != NoChime) RefreshOptionalKeys(module);
+}
+
+// The dialog's Test button, at the volume the file holds now.
+inline void PlayModuleTestSound(ChimeModule& module, const wchar_t* waveName) {
+    RefreshOptionalKeys(module);
+    PlayTestChime(waveName, module.Sounds.Volume);
 }
 
 } // namespace tolltone

@@ -1,31 +1,39 @@
 #include "scheduler/ChimeTick.h"
 
 #include "scheduler/ChimeRules.h"
+#include "scheduler/MomentRules.h"
 
 namespace tolltone {
 namespace {
 
-void SoundChime(const ChimeSettings& settings, ChimeEnvironment& env) {
+// A volume below full plays the scaled sound; a sound that cannot be scaled
+// plays as it is, never not at all.
+void Play(const ChimeSettings& settings, int strokes, const wchar_t* waveName, ChimeEnvironment& env) {
+    const bool strike = settings.SignalType != 0;
+    if (settings.Sounds.Volume != FullVolume && env.PlayAtVolume(strike ? strokes : 1, waveName, settings.Sounds.Volume))
+        return;
+    if (strike) env.StartStrikes(strokes, waveName);
+    else env.PlayOnce(waveName);
+}
+
+void SoundChime(const ChimeSettings& settings, LocalClockReading reading, ChimeEnvironment& env) {
+    if (settings.SignalType != 0) reading = env.Now();
+    const ChimeChoice choice = ChooseChime(settings, reading.hour, reading.minute);
     // The strike worker gets its own copy, so a later change of the setting never
     // reaches a running strike.
     wchar_t waveName[PathUnits];
     int length = 0;
-    for (; length < PathUnits - 1 && settings.WaveName[length] != L'\0'; ++length)
-        waveName[length] = settings.WaveName[length];
+    for (; length < PathUnits - 1 && choice.waveName[length] != L'\0'; ++length)
+        waveName[length] = choice.waveName[length];
     waveName[length] = L'\0';
     if (length == 0) return;
-
-    if (settings.SignalType != 0) {
-        const LocalClockReading now = env.Now();
-        env.StartStrikes(StrokeCount(now.hour, now.minute, settings.TimeType), waveName);
-    } else {
-        env.PlayOnce(waveName);
-    }
+    Play(settings, choice.strokes, waveName, env);
 }
 
 // The user's state is asked only when a quiet key needs it, so without the keys
 // a tick does exactly what it always did.
 bool IsQuietMinute(const QuietSettings& quiet, const LocalClockReading& reading, ChimeEnvironment& env) {
+    if (IsQuietDay(quiet.Days, reading.dayOfWeek)) return true;
     const UserActivity activity = NeedsUserActivity(quiet) ? env.QueryUserActivity() : UserActivity{};
     return IsQuiet(quiet, reading.hour, reading.minute, activity);
 }
@@ -52,8 +60,9 @@ bool RunIntervalTest(int32_t interval, int16_t& lastMinute, ChimeEnvironment& en
 void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, ChimeEnvironment& env) {
     env.KillChimeTimer();
     LocalClockReading reading;
-    if (RunIntervalTest(settings.Interval, lastMinute, env, reading) && !IsQuietMinute(settings.Quiet, reading, env))
-        SoundChime(settings, env);
+    const bool chimeMinute =
+        RunIntervalTest(settings.Interval, lastMinute, env, reading) || IsMomentMinute(settings, reading.minute);
+    if (chimeMinute && !IsQuietMinute(settings.Quiet, reading, env)) SoundChime(settings, reading, env);
     ArmChimeTimer(settings, env);
 }
 

@@ -30,6 +30,11 @@ constexpr bool IsInQuietHours(const QuietHours& hours, int hour, int minute) {
     return now >= hours.startMinute || now < hours.endMinute;  // across midnight
 }
 
+// dayOfWeek as the local clock counts it, 0 = Sunday.
+constexpr bool IsQuietDay(uint8_t days, int dayOfWeek) {
+    return dayOfWeek >= 0 && dayOfWeek < 7 && (days & (1u << dayOfWeek)) != 0;
+}
+
 constexpr bool IsUserBusy(const UserActivity& activity) {
     switch (activity.state) {
     case NotificationState::Busy:

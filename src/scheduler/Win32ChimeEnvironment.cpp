@@ -3,6 +3,7 @@
 #include "scheduler/ChimeRules.h"
 #include "scheduler/StrikeWorker.h"
 #include "scheduler/Win32UserActivity.h"
+#include "sound/ScaledSound.h"
 
 #include <mmsystem.h>
 
@@ -11,7 +12,7 @@ namespace tolltone {
 LocalClockReading Win32ChimeEnvironment::Now() {
     SYSTEMTIME local;
     ::GetLocalTime(&local);
-    return {local.wHour, local.wMinute, local.wSecond};
+    return {local.wHour, local.wMinute, local.wSecond, local.wDayOfWeek};
 }
 
 void Win32ChimeEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
@@ -38,6 +39,10 @@ void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) {
 
 bool Win32ChimeEnvironment::StartStrikes(int strokes, const wchar_t* waveName) {
     return StartStrikeWorker(strokes, waveName);
+}
+
+bool Win32ChimeEnvironment::PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) {
+    return PlayScaledSound(strokes, waveName, volume);
 }
 
 UserActivity Win32ChimeEnvironment::QueryUserActivity() { return QueryWin32UserActivity(); }

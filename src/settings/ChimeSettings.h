@@ -1,8 +1,10 @@
 #pragma once
-// The five persisted settings of the module, and the quiet keys read beside them. Plain data, shared by the scheduler,
-// the settings file and the dialog; ChimeModule extends it with the run-time state.
+// The five persisted settings of the module, and the quiet and sound keys read
+// beside them. Plain data, shared by the scheduler, the settings file and the
+// dialog; ChimeModule extends it with the run-time state.
 #include "base/PlatformLimits.h"
 #include "settings/QuietSettings.h"
+#include "settings/SoundSettings.h"
 
 #include <cstdint>
 
@@ -17,6 +19,7 @@ struct ChimeSettings {
     int32_t SignalType = 0;            // 0 = once per interval, 1 = strike the hour
     int32_t TimeType = 0;              // 0 = 12-hour clock, 1 = 24-hour clock
     QuietSettings Quiet;               // hand-written keys: read, never written
+    SoundSettings Sounds;              // hand-written keys: read, never written
 };
 
 } // namespace tolltone

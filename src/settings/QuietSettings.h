@@ -1,6 +1,7 @@
 #pragma once
-// The optional quiet keys of the settings file. The user writes them by hand; the
-// module reads them with the five settings and never writes them.
+// The optional quiet keys of the settings file: hours, busy, locked, days. The
+// user writes them by hand; the module reads them with the five settings and
+// never writes them.
 #include <cstdint>
 
 namespace tolltone {
@@ -18,6 +19,7 @@ struct QuietSettings {
     QuietHours Hours;
     int32_t WhenBusy = 0;    // non-zero: no chime while the user is busy
     int32_t WhenLocked = 0;  // non-zero: no chime while the screen is locked
+    uint8_t Days = 0;        // bit d set: no chime on day d (0 = Sunday, as the clock counts)
 };
 
 namespace quiet_detail {
@@ -48,6 +50,29 @@ bool ParseClockTime(const Unit*& p, int& minuteOfDay) {
     return true;
 }
 
+// The day of a name, 0 = Sunday; -1 when it is none. English, three letters or
+// the whole name, in any case.
+template <class Unit>
+int DayOfName(const Unit* name, int length) {
+    constexpr const char* Names[] = {"sunday", "monday", "tuesday", "wednesday", "thursday", "friday", "saturday"};
+    for (int day = 0; day < 7; ++day) {
+        const char* full = Names[day];
+        int i = 0;
+        for (; i < length && full[i] != '\0'; ++i) {
+            Unit c = name[i];
+            if (c >= Unit('A') && c <= Unit('Z')) c = static_cast<Unit>(c - Unit('A') + Unit('a'));
+            if (c != Unit(full[i])) break;
+        }
+        if (i == length && (length == 3 || full[i] == '\0')) return day;
+    }
+    return -1;
+}
+
+template <class Unit>
+bool IsDaySeparator(Unit c) {
+    return c == Unit(',') || c == Unit(' ') || c == Unit('\t');
+}
+
 } // namespace quiet_detail
 
 // Parses "HH:MM-HH:MM", blanks allowed around either time. Anything malformed
@@ -64,6 +89,25 @@ QuietHours ParseQuietHours(const Unit* text) {
     if (!ParseClockTime(p, hours.endMinute)) return {};
     if (*SkipBlanks(p) != Unit('\0')) return {};
     return hours;
+}
+
+// Parses a list of day names ("Sat,Sun", "sat sun", "Saturday, Sunday") separated
+// by commas and blanks into QuietSettings::Days. One word that is not a day makes
+// the whole value malformed: no quiet days, as for QuietHours.
+template <class Unit>
+uint8_t ParseQuietDays(const Unit* text) {
+    using namespace quiet_detail;
+    uint8_t days = 0;
+    const Unit* p = text;
+    for (;;) {
+        while (IsDaySeparator(*p)) ++p;
+        if (*p == Unit('\0')) return days;
+        const Unit* word = p;
+        while (*p != Unit('\0') && !IsDaySeparator(*p)) ++p;
+        const int day = DayOfName(word, static_cast<int>(p - word));
+        if (day < 0) return 0;
+        days = static_cast<uint8_t>(days | (1u << day));
+    }
 }
 
 } // namespace tolltone

@@ -5,6 +5,7 @@
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
 #include "settings/IniInteger.h"
+#include "settings/OptionalSettings.h"
 #include "settings/ProfileEncoding.h"
 #include "settings/ReplacingSave.h"
 #include "win32/UniqueHandle.h"
@@ -31,26 +32,6 @@ constexpr IntegerKey IntegerKeys[] = {
     {IDS_KEY_INTERVAL, &ChimeSettings::Interval, NoChime, true},
     {IDS_KEY_TIME_TYPE, &ChimeSettings::TimeType, 0, false},
 };
-
-// The quiet keys are the user's own: read here, never written by a save.
-void LoadQuietSettings(const SettingsPath& path, const ResourceText& section, HINSTANCE strings,
-                       QuietSettings& quiet) {
-    constexpr DWORD ValueUnits = 64;
-    wchar_t value[ValueUnits] = {};
-    const ResourceText hoursKey = LoadResourceText(strings, IDS_KEY_QUIET_HOURS);
-    // A value cut to the buffer is malformed, whatever its first part says.
-    const DWORD length = ::GetPrivateProfileStringW(section.text, hoursKey.text, L"", value, ValueUnits, path.text);
-    quiet.Hours = length < ValueUnits - 1 ? ParseQuietHours(value) : QuietHours{};
-    const struct { UINT keyId; int32_t QuietSettings::*field; } flags[] = {
-        {IDS_KEY_QUIET_WHEN_BUSY, &QuietSettings::WhenBusy},
-        {IDS_KEY_QUIET_WHEN_LOCKED, &QuietSettings::WhenLocked},
-    };
-    for (const auto& flag : flags) {
-        const ResourceText key = LoadResourceText(strings, flag.keyId);
-        ::GetPrivateProfileStringW(section.text, key.text, L"", value, ValueUnits, path.text);
-        quiet.*flag.field = ParseIniInteger(value, 0);
-    }
-}
 
 static_assert(std::size(IntegerKeys) + 1 == std::size(SettingsTexts{}.keys));
 
@@ -217,7 +198,7 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
         ::GetPrivateProfileStringW(section.text, name.text, L"", value, 32, path.text);
         settings.*key.field = ParseIniInteger(value, key.fallback);
     }
-    LoadQuietSettings(path, section, strings, settings.Quiet);
+    LoadOptionalSettings(path, strings, settings);
     const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
     return static_cast<int>(::GetPrivateProfileStringW(section.text, waveKey.text, L"",
                                                        settings.WaveName, PathUnits, path.text));

@@ -38,6 +38,12 @@ make_wav() {
     wav_path=$(winepath -w "$work/chime.wav" | tr -d '\r')
 }
 
+# extra_wav NAME FRAMES -> windows path of another sound, FRAMES*2 data bytes
+extra_wav() {
+    python3 "$(dirname "$0")/../../scripts/make-wav.py" "$work/$1.wav" --frames "$2" --rate 22050
+    winepath -w "$work/$1.wav" | tr -d '\r'
+}
+
 write_settings() {  # ENABLE SIGNALTYPE INTERVAL TIMETYPE [EXTRA LINE]
     printf '[Tolltone]\r\nEnable=%s\r\nSignalType=%s\r\nInterval=%s\r\nTimeType=%s\r\nWaveName=%s\r\n' \
         "$1" "$2" "$3" "$4" "$wav_path" > "$settings_file"
@@ -77,6 +83,33 @@ expect_fired_at() {
     grep -q "Chime timer fired at $1" "$work/host.log" || fail "the chime timer never fired at $1"
 }
 
+expect_bytes() {  # BYTES WHAT
+    local got
+    got=$(stat -c %s "$capture")
+    echo "[$scenario] bytes captured: $got (expected $1: $2)"
+    [ "$got" -eq "$1" ] || fail "captured $got bytes, expected $1 ($2)"
+}
+
+# The capture is chime.wav's samples at VOLUME percent (toward zero), whole strokes.
+expect_scaled_strokes() {  # VOLUME
+    python3 - "$work/chime.wav" "$capture" "$1" "$scenario" <<'PY' || fail "the capture is not the scaled sound"
+import struct, sys, wave
+with wave.open(sys.argv[1], "rb") as w:
+    data = w.readframes(w.getnframes())
+source = struct.unpack("<%dh" % (len(data) // 2), data)
+raw = open(sys.argv[2], "rb").read()
+heard = struct.unpack("<%dh" % (len(raw) // 2), raw)
+volume = int(sys.argv[3])
+scaled = [(abs(s) * volume // 100) * (1 if s >= 0 else -1) for s in source]
+strokes = len(heard) // len(scaled)
+peak = max(abs(s) for s in source)
+heard_peak = max((abs(s) for s in heard), default=0)
+print(f"[{sys.argv[4]}] strokes {strokes}, file peak {peak}, captured peak {heard_peak} "
+      f"({heard_peak / peak:.4f} of the file's)")
+sys.exit(0 if len(heard) % len(scaled) == 0 and list(heard) == scaled * strokes else 1)
+PY
+}
+
 expect_strokes() {
     local got
     got=$(captured_strokes)
@@ -104,21 +137,47 @@ half-hour-zone)     # local 10:00 in UTC+5:30 is 04:30 UTC: the hour strikes by 
     TZ=Asia/Kolkata run_host 09:59:45 13 --seconds 20
     expect_strokes 10
     ;;
-unload-during-strike)  # the host unloads the module one second into a ten-stroke strike
-    make_wav 44100
-    write_settings 1 1 3600 0
-    run_host 09:59:45 13 --seconds 26 --unload-at 10:00:01
-    grep -q "module still mapped: yes" "$work/host.log" || fail "the strike had ended before the unload"
-    expect_strokes 10
-    expect_no_timer_left  # the real detach ran on the worker, after its last stroke
-    grep -q "Interval=3600" "$settings_file" || fail "settings not saved at the delayed unload"
+unload-during-strike)  # eleven strokes of a 6 s sound from 11:00; the host unloads at 11:00:03, runs past 11:02
+    # A copy of the host and the module with a portable settings file of this
+    # scenario's own, so its two minutes run beside the other tests.
+    make_wav 132300
+    app=$work/app
+    mkdir -p "$app"
+    cp "$bin/SampleHost.exe" "$bin/Tolltone.dll" "$app/"
+    settings_file=$app/Tolltone.ini
+    write_settings 1 1 03600 0  # "03600": only the module's own save writes "3600"
+    # Count the saves that rename a copy over the file once the host has started the module.
+    ( until grep -q "StartModule at" "$work/host.log" 2>/dev/null; do sleep 0.2; done
+      exec inotifywait -q -m -e moved_to --format %f "$app" > "$work/renames.log" ) &
+    watcher=$!
+    bin=$app run_host 10:59:52 6 --portable 1 --seconds 135 --unload-at 11:00:03
+    kill "$watcher" 2>/dev/null || true
+    grep -q "Unloaded at 11:00:0.*module still mapped: no" "$work/host.log" ||
+        fail "the unload did not take effect at once, in the middle of the strike"
+    expect_strokes 11
+    ! grep -qE "(Chime|Thread) timer fired at 11:0[12]" "$work/host.log" || fail "a timer fired after the unload"
+    grep -q "Exit at 11:02" "$work/host.log" || fail "the host did not run past 11:02"
+    saves=$(grep -cx "Tolltone.ini" "$work/renames.log" || true)
+    [ "$saves" -eq 1 ] || fail "the settings were saved $saves times after the start, not once"
+    grep -q $'^Interval=3600\r$' "$settings_file" || fail "the unload did not save the values the module held"
+    echo "[$scenario] saves after the start: $saves"
+    ;;
+no-window)          # a host that never hands over a window: StartModule, unload, then past the next minute
+    make_wav 800
+    write_settings 1 0 60 0
+    run_host 10:59:50 3 --no-parent --seconds 20 --unload-at 10:59:53
+    grep -q "StartModule at .*: 1" "$work/host.log" || fail "StartModule did not answer 1 for an enabled module"
+    ! grep -q "Thread timer fired" "$work/host.log" || fail "a timer without a window fired"
+    grep -q "Exit at 11:00:" "$work/host.log" || fail "the host did not run past 11:00"
+    expect_strokes 0
     ;;
 quiet-inside)       # 10:00 inside 09:30-10:30: the timer fires, the minute is tested, nothing plays
     make_wav 8000
-    write_settings 1 1 3600 0 "QuietHours=09:30-10:30"
+    write_settings 1 1 03600 0 "QuietHours=09:30-10:30"  # "03600": only a save writes "3600"
     run_host 09:59:45 13 --seconds 20
     expect_fired_at "10:00:0"
     expect_strokes 0
+    grep -q $'^Interval=3600\r$' "$settings_file" || fail "the unload did not save"
     grep -q "QuietHours=09:30-10:30" "$settings_file" || fail "the unload's save dropped the quiet key"
     ;;
 quiet-outside)      # 10:00 is the end of 22:00-10:00, so outside: ten strokes
@@ -137,6 +196,46 @@ quiet-midnight)     # 23:00-07:00 crosses midnight and silences the 00:00 strike
     run_host "23:59:45" 13 --seconds 20
     expect_fired_at "00:00:0"
     expect_strokes 0
+    ;;
+quarter-sound)      # a clock tower striking the hour: 10:15 sounds the quarter's own sound, once
+    make_wav 8000
+    quarter=$(extra_wav quarter 6000)
+    write_settings 1 1 3600 0 "QuarterWaveName=$quarter"
+    printf 'HourWaveName=%s\r\nHalfWaveName=%s\r\n' "$(extra_wav hour 7000)" "$(extra_wav half 5000)" >> "$settings_file"
+    run_host 10:14:45 13 --seconds 20
+    expect_fired_at "10:15:0"
+    expect_bytes 12000 "one stroke of the 6000-frame quarter sound"
+    grep -qF "QuarterWaveName=$quarter" "$settings_file" ||
+        fail "the unload's save dropped the quarter's key"
+    ;;
+volume-half)        # Volume=50: ten strokes of the sound with every sample halved
+    make_wav 8000
+    write_settings 1 1 3600 0 "Volume=50"
+    run_host 09:59:45 13 --seconds 20
+    expect_strokes 10
+    expect_scaled_strokes 50
+    ;;
+quiet-day)          # QuietDays=Wed: the strike of 00:00 after Tuesday 23:59 is Wednesday's, and silent
+    make_wav 8000
+    write_settings 1 1 3600 0 "QuietDays=Wed"
+    run_host 23:59:45 13 --seconds 20
+    expect_fired_at "00:00:0"
+    expect_strokes 0
+    ;;
+edit-applies)       # a quarter's sound written into the file after the start sounds at 10:15, no restart
+    make_wav 8000
+    quarter=$(extra_wav quarter 6000)
+    write_settings 1 1 3600 0
+    (
+        for _ in $(seq 150); do grep -q "StartModule at" "$work/host.log" 2>/dev/null && break; sleep 0.1; done
+        printf 'QuarterWaveName=%s\r\n' "$quarter" >> "$settings_file"
+        date +%T.%N > "$work/edited"
+    ) &
+    run_host 10:14:45 13 --seconds 20
+    [ -s "$work/edited" ] || fail "the settings file was never edited"
+    echo "[$scenario] edited after: $(grep "StartModule at" "$work/host.log" | tr -d '\r')"
+    expect_fired_at "10:15:0"
+    expect_bytes 12000 "one stroke of the quarter sound written after the start"
     ;;
 exit-while-loaded)  # the host process ends with the module loaded: settings are saved
     make_wav 800

@@ -10,7 +10,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 [ -f "$zip" ] || fail "$zip is missing: scripts/package.sh makes it"
 
 list=$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
-[ "$list" = "Tolltone.dll Belfry.chm Chime.wav readme.txt LICENSE SHA256SUMS" ] || fail "the zip holds: $list"
+[ "$list" = "Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav readme.txt LICENSE SHA256SUMS" ] || fail "the zip holds: $list"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -57,7 +57,7 @@ mkdir -p "$copy"
 (cd "$sources" && git ls-files -z --cached --others --exclude-standard | xargs -0 -I{} cp --parents {} "$copy/")
 epoch=$(git -C "$sources" log -1 --format=%ct 2>/dev/null || echo 1767225600)
 SOURCE_DATE_EPOCH=$epoch bash "$copy/scripts/package.sh" > "$work/copy.log" 2>&1 || { cat "$work/copy.log"; fail "the copy did not build"; }
-for name in Tolltone.dll Belfry.chm Chime.wav; do
+for name in Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav; do
     cmp -s "$copy/build/windows/bin/$name" "$bin/$name" || fail "$name differs when built in another folder"
 done
 cmp -s "$copy/dist/Tolltone-$version-win64.zip" "$zip" || fail "the zip differs when built in another folder"

@@ -1,10 +1,12 @@
 // The settings file through the platform's real profile functions.
+#include "settings/OptionalSettings.h"
 #include "settings/SettingsFile.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <string>
 
 using namespace tolltone;
 using namespace tolltone::fakes;
@@ -232,4 +234,85 @@ TEST_F(SettingsFileTest, ASettingsFileThatIsALinkIsSavedThroughIt) {
     EXPECT_NE(ReadBytes(real).find("WaveName=a.wav"), std::string::npos) << "saved through the link";
     ::DeleteFileW(path.text);
     ::DeleteFileW(real.c_str());
+}
+
+namespace {
+
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::string AnsiFile(const std::wstring& text) {
+    std::string bytes(text.size() * 2, '\0');
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(),
+                                             static_cast<int>(bytes.size()), nullptr, nullptr);
+    bytes.resize(static_cast<size_t>(length));
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(SettingsFileTest, SoundKeysAndDaysAreReadAndEverySaveKeepsThemInAnyScript) {
+    ASSERT_EQ(::GetACP(), 1252u) << "the ANSI file below is written in code page 1252";
+    const std::wstring hour = L"C:\\Glocken\\Stundenschlag \u00C4.wav";  // code page 1252 holds it
+    const std::wstring half = L"C:\\\u9418\\\u534A.wav";                  // needs UTF-16
+    const std::wstring quarter = L"C:\\\u041A\u043E\u043B\u043E\u043A\u043E\u043B \U0001F514.wav";
+    const std::wstring common = L"[Tolltone]\r\nHourWaveName=" + hour + L"\r\nVolume=40\r\nQuietDays=sat, Sun\r\n";
+    const std::wstring utf16Only = L"HalfWaveName=" + half + L"\r\nQuarterWaveName=" + quarter + L"\r\n";
+    const struct { const char* what; std::string bytes; const wchar_t* waveName; bool allNames; } files[] = {
+        {"ANSI file that the save turns UTF-16", AnsiFile(common), L"C:\\\u9418\\chime.wav", false},
+        {"UTF-16 file", Utf16File(common + utf16Only), L"bell.wav", true},
+    };
+    const SettingsPath path = PathOf(L"sounds.ini");
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.what);
+        ASSERT_TRUE(WriteBytes(path.text, file.bytes));
+        ChimeSettings settings = Sample(1, 1, 3600, 0, file.waveName);
+        for (int pass = 0; pass < 2; ++pass) {  // as written, then after a save
+            SCOPED_TRACE(pass == 0 ? "as written" : "after a save");
+            ChimeSettings loaded;
+            LoadSettings(path, Strings(), loaded);
+            EXPECT_EQ(loaded.Sounds.HourWaveName, hour);
+            EXPECT_EQ(loaded.Sounds.HalfWaveName, file.allNames ? half : L"");
+            EXPECT_EQ(loaded.Sounds.QuarterWaveName, file.allNames ? quarter : L"");
+            EXPECT_EQ(loaded.Sounds.Volume, 40);
+            EXPECT_EQ(loaded.Quiet.Days, 1u << 6 | 1u << 0);
+            const std::wstring text = DecodeProfile(ReadBytes(path.text));
+            for (const std::wstring& line : {L"HourWaveName=" + hour, std::wstring(L"QuietDays=sat, Sun")})
+                EXPECT_NE(text.find(line), std::wstring::npos) << "a key is no longer as written";
+            if (pass == 0) {
+                ASSERT_EQ(SaveSettings(path, Strings(), settings), 1);
+            }
+        }
+        EXPECT_TRUE(IsUtf16File(ReadBytes(path.text)));
+    }
+}
+
+TEST_F(SettingsFileTest, OptionalKeysAreReadAgainOnlyWhenTheFileChanged) {
+    const SettingsPath path = PathOf(L"refresh.ini");
+    ASSERT_TRUE(WriteBytes(path.text, "[Tolltone]\r\nVolume=30\r\n"));
+    ChimeSettings settings;
+    SettingsFileStamp known;
+    EXPECT_TRUE(RefreshOptionalSettings(path, Strings(), known, settings)) << "an unknown stamp reads";
+    EXPECT_EQ(settings.Sounds.Volume, 30);
+
+    settings.Sounds.Volume = 77;  // shows whether the next check reads
+    EXPECT_FALSE(RefreshOptionalSettings(path, Strings(), known, settings));
+    EXPECT_EQ(settings.Sounds.Volume, 77) << "an unchanged file is not read";
+
+    ASSERT_TRUE(WriteBytes(path.text, "[Tolltone]\r\nVolume=60\r\nQuietDays=Mon\r\n"));
+    EXPECT_TRUE(RefreshOptionalSettings(path, Strings(), known, settings));
+    EXPECT_EQ(settings.Sounds.Volume, 60);
+    EXPECT_EQ(settings.Quiet.Days, 1u << 1);
+
+    ASSERT_TRUE(::DeleteFileW(path.text));
+    EXPECT_TRUE(RefreshOptionalSettings(path, Strings(), known, settings)) << "a removed file is a change";
+    EXPECT_EQ(settings.Sounds.Volume, FullVolume);
+    EXPECT_EQ(settings.Quiet.Days, 0u);
+    EXPECT_FALSE(RefreshOptionalSettings(path, Strings(), known, settings));
 }

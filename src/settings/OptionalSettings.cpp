@@ -1,0 +1,87 @@
+#include "settings/OptionalSettings.h"
+
+#include "resources/ResourceIds.h"
+#include "resources/ResourceText.h"
+#include "settings/IniInteger.h"
+
+namespace tolltone {
+namespace {
+
+// A value cut to its buffer is malformed, whatever its first part says. The
+// quiet keys keep their 63 units; the seven day names spelt out need more.
+constexpr DWORD ShortUnits = 64;
+constexpr DWORD DaysUnits = 128;
+
+struct ShortValue {
+    wchar_t text[DaysUnits] = {};
+    bool whole = false;
+};
+
+ShortValue ReadShortValue(const SettingsPath& path, const wchar_t* section, HINSTANCE strings, UINT keyId,
+                          DWORD units = ShortUnits) {
+    ShortValue value;
+    const ResourceText key = LoadResourceText(strings, keyId);
+    const DWORD length = ::GetPrivateProfileStringW(section, key.text, L"", value.text, units, path.text);
+    value.whole = length < units - 1;
+    return value;
+}
+
+void LoadQuietSettings(const SettingsPath& path, const wchar_t* section, HINSTANCE strings, QuietSettings& quiet) {
+    const ShortValue hours = ReadShortValue(path, section, strings, IDS_KEY_QUIET_HOURS);
+    quiet.Hours = hours.whole ? ParseQuietHours(hours.text) : QuietHours{};
+    quiet.WhenBusy = ParseIniInteger(ReadShortValue(path, section, strings, IDS_KEY_QUIET_WHEN_BUSY).text, 0);
+    quiet.WhenLocked = ParseIniInteger(ReadShortValue(path, section, strings, IDS_KEY_QUIET_WHEN_LOCKED).text, 0);
+    const ShortValue days = ReadShortValue(path, section, strings, IDS_KEY_QUIET_DAYS, DaysUnits);
+    quiet.Days = days.whole ? ParseQuietDays(days.text) : 0;
+}
+
+// The names are taken as WaveName is: any text, up to the path limit.
+void LoadSoundSettings(const SettingsPath& path, const wchar_t* section, HINSTANCE strings, SoundSettings& sounds) {
+    const struct { UINT keyId; wchar_t* name; } names[] = {
+        {IDS_KEY_HOUR_WAVE_NAME, sounds.HourWaveName},
+        {IDS_KEY_HALF_WAVE_NAME, sounds.HalfWaveName},
+        {IDS_KEY_QUARTER_WAVE_NAME, sounds.QuarterWaveName},
+    };
+    for (const auto& entry : names) {
+        const ResourceText key = LoadResourceText(strings, entry.keyId);
+        ::GetPrivateProfileStringW(section, key.text, L"", entry.name, PathUnits, path.text);
+    }
+    const ShortValue volume = ReadShortValue(path, section, strings, IDS_KEY_VOLUME);
+    sounds.Volume = volume.whole ? ParseVolume(volume.text) : FullVolume;
+}
+
+} // namespace
+
+bool SameStamp(const SettingsFileStamp& a, const SettingsFileStamp& b) {
+    return a.known && b.known && a.exists == b.exists && a.writeTime == b.writeTime && a.size == b.size;
+}
+
+SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path) {
+    SettingsFileStamp stamp;
+    stamp.known = true;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!path.valid || !::GetFileAttributesExW(path.text, GetFileExInfoStandard, &data)) return stamp;
+    stamp.exists = true;
+    stamp.writeTime = static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    stamp.size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    return stamp;
+}
+
+void LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+    const ResourceText section = LoadResourceText(strings, IDS_SECTION);
+    LoadQuietSettings(path, section.text, strings, settings.Quiet);
+    LoadSoundSettings(path, section.text, strings, settings.Sounds);
+}
+
+bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, SettingsFileStamp& known,
+                             ChimeSettings& settings) {
+    if (!path.valid) return false;
+    const SettingsFileStamp now = ReadSettingsFileStamp(path);
+    if (SameStamp(now, known)) return false;
+    // Stamped before the read: a write during the read shows at the next check.
+    LoadOptionalSettings(path, strings, settings);
+    known = now;
+    return true;
+}
+
+} // namespace tolltone

@@ -1,0 +1,33 @@
+#pragma once
+// The optional keys of the settings file (quiet hours, busy, locked and days,
+// the moments' sounds, the volume): read with the five settings and again when
+// the file changed on disk, never written by the module.
+#include "settings/SettingsFile.h"
+
+#include <cstdint>
+
+namespace tolltone {
+
+// What tells a changed file: its last write time and size. Unknown (the default)
+// differs from every stamp read, a missing file included.
+struct SettingsFileStamp {
+    uint64_t writeTime = 0;
+    uint64_t size = 0;
+    bool exists = false;
+    bool known = false;
+};
+
+bool SameStamp(const SettingsFileStamp& a, const SettingsFileStamp& b);
+
+// One query of the file system, no read of the file.
+SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path);
+
+// Reads the optional keys into settings; the five settings are left alone.
+void LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
+
+// Reads the optional keys again when the file's stamp differs from known, and
+// then remembers the stamp. True when they were read.
+bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, SettingsFileStamp& known,
+                             ChimeSettings& settings);
+
+} // namespace tolltone

@@ -1,0 +1,67 @@
+#include "sound/ScaledSound.h"
+
+#include "scheduler/StrikeWorker.h"
+#include "settings/SoundSettings.h"
+#include "sound/WaveImage.h"
+#include "win32/HeapBlock.h"
+#include "win32/UniqueHandle.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <utility>
+
+namespace tolltone {
+namespace {
+
+// A chime is a few seconds; a larger file is played as it is rather than read
+// on the host's thread.
+constexpr LONGLONG LargestScaledFile = 16 << 20;
+
+struct FileBytes {
+    HeapBlock block;
+    size_t size = 0;
+};
+
+FileBytes ReadSoundFile(const wchar_t* name) {
+    FileBytes bytes;
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(name, GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER length{};
+    if (!file || !::GetFileSizeEx(file.Get(), &length) || length.QuadPart <= 0 || length.QuadPart > LargestScaledFile)
+        return bytes;
+    HeapBlock block(static_cast<size_t>(length.QuadPart));
+    DWORD read = 0;
+    if (!block || !::ReadFile(file.Get(), block.Get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
+        read != static_cast<DWORD>(length.QuadPart))
+        return bytes;
+    bytes.block = std::move(block);
+    bytes.size = read;
+    return bytes;
+}
+
+} // namespace
+
+bool PlayScaledSound(int strokes, const wchar_t* waveName, int32_t volume) {
+    const FileBytes file = ReadSoundFile(waveName);
+    if (!file.block) return false;
+    const auto* bytes = static_cast<const uint8_t*>(file.block.Get());
+    const WaveLayout layout = ParseWave(bytes, file.size);
+    if (layout.kind == SampleKind::None) return false;
+    if (volume <= 0) return true;
+    HeapBlock image(ScaledImageSize(layout));
+    if (!image) return false;
+    WriteScaledImage(bytes, layout, volume, static_cast<uint8_t*>(image.Get()));
+    // The worker owns the image from here, failed or not.
+    StartStrikeWorkerFromImage(strokes, image.Release());
+    return true;
+}
+
+// No SND_FILENAME and no SND_NODEFAULT at full volume, as for the chime: system
+// sound names work too.
+void PlayTestChime(const wchar_t* waveName, int32_t volume) {
+    if (volume != FullVolume && PlayScaledSound(1, waveName, volume)) return;
+    ::PlaySoundW(waveName, nullptr, SND_ASYNC | SND_NOWAIT);
+}
+
+} // namespace tolltone

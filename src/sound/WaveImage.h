@@ -1,0 +1,187 @@
+#pragma once
+// WAV files at a volume of the module's own: which files can be scaled, and a
+// scaled copy of one as a WAV image that the platform plays from memory.
+//
+// The image is rebuilt rather than patched: RIFF header, the file's format chunk
+// as it is, and a data chunk of the whole frames the file really holds. The
+// platform reads a memory image by its chunk sizes alone, so a file that claims
+// more data than it has must never reach it with that claim.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace tolltone {
+
+enum class SampleKind : uint8_t { None, Unsigned8, Signed16, Signed24, Signed32, Float32 };
+
+struct WaveLayout {
+    SampleKind kind = SampleKind::None;  // None: not a WAV whose samples this module can scale
+    size_t formatOffset = 0;             // the format chunk's body in the file
+    uint32_t formatSize = 0;
+    size_t dataOffset = 0;               // the first sample in the file
+    uint32_t dataSize = 0;               // whole frames present in the file
+};
+
+namespace wave_detail {
+
+inline constexpr uint16_t FormatPcm = 1;
+inline constexpr uint16_t FormatFloat = 3;
+inline constexpr uint16_t FormatExtensible = 0xFFFE;
+inline constexpr uint32_t LargestFormatChunk = 1024;  // the real ones have 16 to 40 bytes
+inline constexpr size_t ImageOverhead = 12 + 8 + 8;   // RIFF header and two chunk headers
+
+inline uint32_t Read16(const uint8_t* p) { return static_cast<uint32_t>(p[0] | p[1] << 8); }
+inline uint32_t Read32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+inline void Write32(uint8_t* p, uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+inline bool IsTag(const uint8_t* p, const char (&tag)[5]) { return std::memcmp(p, tag, 4) == 0; }
+
+// The sub-format of an extensible format: a base format's tag in the first two
+// bytes of the platform's media sub-type GUID, the rest fixed.
+inline uint16_t ExtensibleTag(const uint8_t* guid) {
+    constexpr uint8_t Tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    return std::memcmp(guid + 2, Tail, sizeof Tail) == 0 ? static_cast<uint16_t>(Read16(guid)) : 0;
+}
+
+inline SampleKind KindOf(const uint8_t* format, uint32_t formatSize) {
+    uint32_t tag = Read16(format);
+    const uint32_t channels = Read16(format + 2);
+    const uint32_t blockAlign = Read16(format + 12);
+    const uint32_t bits = Read16(format + 14);
+    if (tag == FormatExtensible) tag = formatSize >= 40 ? ExtensibleTag(format + 24) : 0;
+    SampleKind kind = SampleKind::None;
+    if (tag == FormatPcm) {
+        kind = bits == 8    ? SampleKind::Unsigned8
+               : bits == 16 ? SampleKind::Signed16
+               : bits == 24 ? SampleKind::Signed24
+               : bits == 32 ? SampleKind::Signed32
+                            : SampleKind::None;
+    } else if (tag == FormatFloat && bits == 32) {
+        kind = SampleKind::Float32;
+    }
+    // Samples must fill the frame exactly, or they are not where the kind says.
+    if (channels == 0 || blockAlign != channels * (bits / 8)) return SampleKind::None;
+    return kind;
+}
+
+} // namespace wave_detail
+
+// Finds the format and the data of a RIFF WAVE file of size bytes. Chunks may come
+// in any order; a data chunk cut short by the end of the file counts with the
+// whole frames it has.
+inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
+    using namespace wave_detail;
+    WaveLayout layout;
+    if (size < 12 || !IsTag(file, "RIFF") || !IsTag(file + 8, "WAVE")) return {};
+    bool haveFormat = false, haveData = false;
+    size_t dataAvailable = 0;
+    for (size_t at = 12; at + 8 <= size && !(haveFormat && haveData);) {
+        const uint32_t chunkSize = Read32(file + at + 4);
+        const size_t body = at + 8;
+        const size_t available = size - body;
+        if (IsTag(file + at, "fmt ") && !haveFormat) {
+            if (chunkSize < 16 || chunkSize > LargestFormatChunk || chunkSize > available) return {};
+            layout.formatOffset = body;
+            layout.formatSize = chunkSize;
+            haveFormat = true;
+        } else if (IsTag(file + at, "data") && !haveData) {
+            layout.dataOffset = body;
+            dataAvailable = chunkSize < available ? chunkSize : available;
+            haveData = true;
+        }
+        if (chunkSize >= available) break;  // the last chunk (or one cut short)
+        at = body + chunkSize + (chunkSize & 1u);
+    }
+    if (!haveFormat || !haveData) return {};
+    layout.kind = KindOf(file + layout.formatOffset, layout.formatSize);
+    if (layout.kind == SampleKind::None) return {};
+    const size_t blockAlign = Read16(file + layout.formatOffset + 12);
+    // The image's RIFF size must fit its 32 bits.
+    const size_t largest = UINT32_MAX - ImageOverhead - LargestFormatChunk - 1;
+    if (dataAvailable > largest) dataAvailable = largest;
+    layout.dataSize = static_cast<uint32_t>(dataAvailable - dataAvailable % blockAlign);
+    return layout;
+}
+
+inline size_t ScaledImageSize(const WaveLayout& layout) {
+    return wave_detail::ImageOverhead + layout.formatSize + (layout.formatSize & 1u) + layout.dataSize;
+}
+
+// Scales count samples of kind from in to out by volume percent (0..100), toward
+// zero; 8-bit samples are scaled around their mid value 128.
+inline void ScaleSamples(SampleKind kind, const uint8_t* in, uint8_t* out, size_t count, int32_t volume) {
+    const int32_t v = volume < 0 ? 0 : volume > 100 ? 100 : volume;
+    switch (kind) {
+    case SampleKind::Unsigned8:
+        for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>((in[i] - 128) * v / 100 + 128);
+        break;
+    case SampleKind::Signed16:
+        for (size_t i = 0; i < count; ++i, in += 2, out += 2) {
+            const int32_t s = static_cast<int16_t>(static_cast<uint16_t>(in[0] | in[1] << 8)) * v / 100;
+            out[0] = static_cast<uint8_t>(s);
+            out[1] = static_cast<uint8_t>(s >> 8);
+        }
+        break;
+    case SampleKind::Signed24:
+        for (size_t i = 0; i < count; ++i, in += 3, out += 3) {
+            const uint32_t raw = static_cast<uint32_t>(in[0] | in[1] << 8 | in[2] << 16);
+            const int32_t sample = static_cast<int32_t>(raw << 8) / 256;  // sign from bit 23
+            const int32_t s = sample * v / 100;
+            for (int b = 0; b < 3; ++b) out[b] = static_cast<uint8_t>(s >> (8 * b));
+        }
+        break;
+    case SampleKind::Signed32:
+        for (size_t i = 0; i < count; ++i, in += 4, out += 4) {
+            const int64_t s = static_cast<int64_t>(static_cast<int32_t>(wave_detail::Read32(in))) * v / 100;
+            wave_detail::Write32(out, static_cast<uint32_t>(s));
+        }
+        break;
+    case SampleKind::Float32:
+        for (size_t i = 0; i < count; ++i, in += 4, out += 4) {
+            float s;
+            std::memcpy(&s, in, 4);
+            s = s * static_cast<float>(v) / 100.0f;
+            std::memcpy(out, &s, 4);
+        }
+        break;
+    case SampleKind::None: break;
+    }
+}
+
+inline size_t BytesPerSample(SampleKind kind) {
+    switch (kind) {
+    case SampleKind::Unsigned8: return 1;
+    case SampleKind::Signed16: return 2;
+    case SampleKind::Signed24: return 3;
+    case SampleKind::Signed32:
+    case SampleKind::Float32: return 4;
+    case SampleKind::None: break;
+    }
+    return 1;
+}
+
+// Writes ScaledImageSize(layout) bytes to image: the file's format and its
+// samples at volume percent.
+inline void WriteScaledImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, uint8_t* image) {
+    using namespace wave_detail;
+    const uint32_t formatBytes = layout.formatSize + (layout.formatSize & 1u);
+    uint8_t* p = image;
+    std::memcpy(p, "RIFF", 4);
+    Write32(p + 4, static_cast<uint32_t>(ScaledImageSize(layout) - 8));
+    std::memcpy(p + 8, "WAVE", 4);
+    p += 12;
+    std::memcpy(p, "fmt ", 4);
+    Write32(p + 4, layout.formatSize);
+    std::memcpy(p + 8, file + layout.formatOffset, layout.formatSize);
+    if (formatBytes != layout.formatSize) p[8 + layout.formatSize] = 0;
+    p += 8 + formatBytes;
+    std::memcpy(p, "data", 4);
+    Write32(p + 4, layout.dataSize);
+    ScaleSamples(layout.kind, file + layout.dataOffset, p + 8, layout.dataSize / BytesPerSample(layout.kind), volume);
+}
+
+} // namespace tolltone

@@ -1,0 +1,170 @@
+// WAV files at the module's own volume: which are scaled, how each kind of
+// sample is scaled, and an image the platform can read by its sizes alone.
+#include "sound/WaveImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace tolltone;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PutLittle(Bytes& out, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+void Put16(Bytes& out, uint32_t v) { PutLittle(out, v, 2); }
+void Put32(Bytes& out, uint32_t v) { PutLittle(out, v, 4); }
+void Append(Bytes& out, const Bytes& more) {
+    for (uint8_t b : more) out.push_back(b);
+}
+void PutTag(Bytes& out, const char* tag) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(tag[i]));
+}
+
+// A format chunk body; extensible formats carry their base tag in the sub-format.
+Bytes Format(uint16_t tag, uint16_t channels, uint16_t bits, uint16_t subTag = 0) {
+    Bytes body;
+    Put16(body, tag);
+    Put16(body, channels);
+    Put32(body, 22050);
+    Put32(body, 22050u * channels * bits / 8);
+    Put16(body, static_cast<uint16_t>(channels * bits / 8));
+    Put16(body, bits);
+    if (tag == 0xFFFE) {
+        Put16(body, 22);
+        Put16(body, bits);
+        Put32(body, 0);
+        Put16(body, subTag);
+        const uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        Append(body, Bytes(tail, tail + 14));
+    }
+    return body;
+}
+
+// A RIFF file of the given chunks; dataClaim overrides the data chunk's size.
+Bytes Wave(const Bytes& format, const Bytes& data, uint32_t dataClaim = 0, bool dataFirst = false) {
+    Bytes chunks;
+    const auto putFormat = [&] {
+        PutTag(chunks, "fmt ");
+        Put32(chunks, uint32_t(format.size()));
+        Append(chunks, format);
+    };
+    const auto putData = [&] {
+        PutTag(chunks, "data");
+        Put32(chunks, dataClaim != 0 ? dataClaim : uint32_t(data.size()));
+        Append(chunks, data);
+    };
+    PutTag(chunks, "LIST");  // an odd-sized chunk before them, padded
+    Put32(chunks, 3);
+    PutTag(chunks, "abc");  // its three bytes and the pad
+    if (dataFirst) { putData(); putFormat(); } else { putFormat(); putData(); }
+    Bytes file;
+    PutTag(file, "RIFF");
+    Put32(file, uint32_t(chunks.size() + 4));
+    PutTag(file, "WAVE");
+    Append(file, chunks);
+    return file;
+}
+
+Bytes Samples16(std::initializer_list<int> values) {
+    Bytes out;
+    for (int v : values) Put16(out, static_cast<uint16_t>(v));
+    return out;
+}
+
+Bytes ScaledImage(const Bytes& file, int32_t volume, WaveLayout& layout) {
+    layout = ParseWave(file.data(), file.size());
+    if (layout.kind == SampleKind::None) return {};
+    Bytes image(ScaledImageSize(layout));
+    WriteScaledImage(file.data(), layout, volume, image.data());
+    return image;
+}
+
+// The data chunk of a canonical image: RIFF header, fmt chunk, data chunk.
+Bytes DataOf(const Bytes& image) {
+    const uint32_t formatSize = image[16] | image[17] << 8;
+    const size_t data = 12 + 8 + formatSize + (formatSize & 1u);
+    EXPECT_EQ(std::string(image.begin() + long(data), image.begin() + long(data) + 4), "data");
+    const uint32_t size = image[data + 4] | image[data + 5] << 8 | image[data + 6] << 16 | uint32_t(image[data + 7]) << 24;
+    EXPECT_EQ(data + 8 + size, image.size()) << "the sizes say exactly what is there";
+    return Bytes(image.begin() + long(data) + 8, image.end());
+}
+
+} // namespace
+
+TEST(WaveImage, ScalesPcmOfEachWidthAndFloatAndLeavesOtherFormatsAlone) {
+    float floats[2] = {0.5f, -1.0f};
+    Bytes floatBytes(8);
+    std::memcpy(floatBytes.data(), floats, 8);
+    float halfFloats[2] = {0.25f, -0.5f};
+    Bytes halfFloatBytes(8);
+    std::memcpy(halfFloatBytes.data(), halfFloats, 8);
+    const struct { const char* what; Bytes format; Bytes data; SampleKind kind; Bytes atHalf; } rows[] = {
+        {"8-bit", Format(1, 1, 8), {255, 128, 0, 129}, SampleKind::Unsigned8, {191, 128, 64, 128}},
+        {"16-bit", Format(1, 1, 16), Samples16({32000, -32768, 1, -1}), SampleKind::Signed16,
+         Samples16({16000, -16384, 0, 0})},
+        {"24-bit", Format(1, 1, 24), {0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80}, SampleKind::Signed24,
+         {0xFF, 0xFF, 0x3F, 0x00, 0x00, 0xC0}},
+        {"32-bit", Format(1, 1, 32), {0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x00, 0x80}, SampleKind::Signed32,
+         {0xFF, 0xFF, 0xFF, 0x3F, 0x00, 0x00, 0x00, 0xC0}},
+        {"float", Format(3, 1, 32), floatBytes, SampleKind::Float32, halfFloatBytes},
+        {"extensible 16-bit stereo", Format(0xFFFE, 2, 16, 1), Samples16({32000, -32000}), SampleKind::Signed16,
+         Samples16({16000, -16000})},
+        {"extensible float", Format(0xFFFE, 1, 32, 3), floatBytes, SampleKind::Float32, halfFloatBytes},
+        // Formats whose samples are no plain numbers play at their own volume.
+        {"ADPCM", Format(2, 1, 4), {1, 2, 3, 4}, SampleKind::None, {}},
+        {"mu-law", Format(7, 1, 8), {1, 2}, SampleKind::None, {}},
+        {"64-bit float", Format(3, 1, 64), Bytes(16, 1), SampleKind::None, {}},
+        {"12-bit PCM", Format(1, 1, 12), Bytes(4, 1), SampleKind::None, {}},
+        {"extensible ADPCM", Format(0xFFFE, 1, 16, 2), Samples16({1}), SampleKind::None, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (bool dataFirst : {false, true}) {
+            const Bytes file = Wave(row.format, row.data, 0, dataFirst);
+            WaveLayout layout;
+            const Bytes image = ScaledImage(file, 50, layout);
+            EXPECT_EQ(layout.kind, row.kind);
+            if (row.kind == SampleKind::None) continue;
+            EXPECT_EQ(DataOf(image), row.atHalf);
+            EXPECT_EQ(DataOf(ScaledImage(file, 100, layout)), row.data) << "full volume keeps every sample";
+            Bytes silent = DataOf(ScaledImage(file, 0, layout));
+            if (row.kind == SampleKind::Float32)  // -0.0 is as silent as 0.0
+                for (size_t i = 3; i < silent.size(); i += 4) silent[i] &= 0x7F;
+            EXPECT_EQ(silent, row.kind == SampleKind::Unsigned8 ? Bytes(row.data.size(), 128) : Bytes(row.data.size(), 0));
+            EXPECT_EQ(Bytes(image.begin() + 20, image.begin() + 20 + long(row.format.size())), row.format)
+                << "the format as the file has it";
+        }
+    }
+}
+
+TEST(WaveImage, DataCutShortCountsItsWholeFramesAndBrokenFilesAreNotScaled) {
+    const Bytes stereo = Format(1, 2, 16);
+    // Claims 400 bytes, holds 10: two whole frames of four bytes.
+    WaveLayout layout;
+    const Bytes image = ScaledImage(Wave(stereo, Samples16({2, 4, 6, 8, 10}), 400), 50, layout);
+    EXPECT_EQ(DataOf(image), Samples16({1, 2, 3, 4}));
+
+    Bytes noData = Wave(stereo, {});
+    noData.resize(noData.size() - 8);  // drop the data chunk's header
+    Bytes shortFormat = Format(1, 1, 16);
+    shortFormat.resize(14);
+    Bytes badAlign = Format(1, 2, 16);
+    badAlign[12] = 3;
+    const struct { const char* what; Bytes file; } broken[] = {
+        {"empty", {}},
+        {"not RIFF", Bytes{'R', 'I', 'F', 'X', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}},
+        {"no data chunk", noData},
+        {"format chunk too short", Wave(shortFormat, Samples16({1}))},
+        {"block size not the frame", Wave(badAlign, Samples16({1, 2}))},
+    };
+    for (const auto& row : broken) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(ParseWave(row.file.data(), row.file.size()).kind, SampleKind::None);
+    }
+}
