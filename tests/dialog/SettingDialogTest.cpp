@@ -294,3 +294,50 @@ TEST_F(SettingDialogTest, EverySoundNameSurvivesOkUnloadAndLoad) {
         }
     }
 }
+
+namespace {
+
+// A window of the test's thread that calls Setting when the driver posts to it:
+// the launcher's tray menu or hot key, dispatched by the open dialog's loop.
+using IntNoArgsEntry = int(WINAPI*)();
+IntNoArgsEntry SettingAgain = nullptr;
+volatile LONG InnerResult = -2;
+
+LRESULT CALLBACK TrayProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m != WM_APP) return ::DefWindowProcW(w, m, wp, lp);
+    ::InterlockedExchange(&InnerResult, SettingAgain());
+    return 0;
+}
+
+} // namespace
+
+TEST_F(SettingDialogTest, ASecondSettingWhileTheDialogIsOpenShowsTheOpenOne) {
+    Open(Ini("1", "0", "600", "0", "a.wav"));
+    WNDCLASSW trayClass{};
+    trayClass.lpfnWndProc = TrayProc;
+    trayClass.hInstance = ::GetModuleHandleW(nullptr);
+    trayClass.lpszClassName = L"DialogTestTray";
+    ::RegisterClassW(&trayClass);
+    const UniqueWindow tray(::CreateWindowExW(0, L"DialogTestTray", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                              trayClass.hInstance, nullptr));
+    SettingAgain = Entry<IntNoArgsEntry>(module_.Get(), "Setting");
+    InnerResult = -2;
+    const DWORD testThread = ::GetCurrentThreadId();
+    EXPECT_EQ(Setting([&](HWND dialog) {
+                  ::PostMessageW(tray.Get(), WM_APP, 0, 0);
+                  for (int waited = 0; waited < 3000 && InnerResult == -2; waited += 20) ::Sleep(20);
+                  if (InnerResult == -2) {  // a second dialog was stacked over the first: close it
+                      ::EnumThreadWindows(testThread, [](HWND window, LPARAM outer) -> BOOL {
+                          if (window != reinterpret_cast<HWND>(outer) && ::IsWindowVisible(window))
+                              ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                          return TRUE;
+                      }, reinterpret_cast<LPARAM>(dialog));
+                      for (int waited = 0; waited < 3000 && InnerResult == -2; waited += 20) ::Sleep(20);
+                  }
+                  Control{dialog, 111}.Select(4);  // 15 minutes
+                  Control{dialog, 1}.Click();
+              }),
+              1);
+    EXPECT_EQ(InnerResult, 0) << "the second call returns at once, as a Cancel";
+    EXPECT_EQ(Stored(), Ini("1", "0", "900", "0", "a.wav")) << "the open dialog's OK stores what it shows";
+}

@@ -15,16 +15,16 @@ namespace {
 const wchar_t LegacyKey[] = L"Software\\Orvane\\Tolltone";
 const wchar_t UninstallEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quiver Plug Tolltone";
 
-bool KeyExists(HKEY root, const wchar_t* path) {
+bool KeyExists(HKEY root, const wchar_t* path, REGSAM view = 0) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (::RegOpenKeyExW(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
     ::RegCloseKey(key);
     return true;
 }
 
-UniqueRegistryKey CreateKey(HKEY root, const wchar_t* path) {
+UniqueRegistryKey CreateKey(HKEY root, const wchar_t* path, REGSAM view = 0) {
     HKEY key = nullptr;
-    ::RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    ::RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     return UniqueRegistryKey(key);
 }
 
@@ -62,6 +62,7 @@ protected:
     void TearDown() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, LegacyKey);
         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, UninstallEntry);
+        ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, UninstallEntry, KEY_WOW64_32KEY, 0);
         ::SetFileAttributesW(perUser_.Path().c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(oldFile_.c_str());
         ::DeleteFileW(portableFile_.c_str());
@@ -94,7 +95,9 @@ TEST_F(SettingsMigrationTest, LegacyRegistryIsMovedIntoTheSettingsFile) {
         SetNumber(key.Get(), L"TimeType", 1);
         SetText(key.Get(), L"WaveName", L"C:\\Sounds\\bell.wav");
     }
-    CreateKey(HKEY_LOCAL_MACHINE, UninstallEntry);
+    CreateKey(HKEY_LOCAL_MACHINE, UninstallEntry, KEY_WOW64_64KEY);
+    CreateKey(HKEY_LOCAL_MACHINE, UninstallEntry, KEY_WOW64_32KEY);  // a 32-bit installer's entry
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntry, KEY_WOW64_32KEY));
     int enabled = 0;
     const int result = InitialLoadOnce(0, &enabled);
     // Windows without administrator rights answers 5 (access denied) for the
@@ -105,7 +108,8 @@ TEST_F(SettingsMigrationTest, LegacyRegistryIsMovedIntoTheSettingsFile) {
     EXPECT_EQ(ReadBytes(perUser_.Path()), Ini("1", "1", "1800", "1", "C:\\Sounds\\bell.wav"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, LegacyKey));
     if (result == 0) {
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntry));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntry, KEY_WOW64_64KEY));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntry, KEY_WOW64_32KEY));
     }
 }
 
