@@ -16,6 +16,7 @@ echo
 (cd build/windows/bin && LC_ALL=ja_JP.UTF-8 wine strings_bench.exe && echo && wine paths_bench.exe && echo && wine sounds_bench.exe) | tr -d '\r'
 echo
 echo "Tolltone.dll: $(stat -c %s build/windows/bin/Tolltone.dll) bytes"
+python3 scripts/dll-bytes.py build/windows/bin/Tolltone.dll build/windows/Tolltone.map 10
 # Load, QueryQVRModule, SetParentWindow, InitialLoad (portable, beside the
 # executable, so each unload saves with a flush), StartModule, StopModule, one
 # QM_GetCodeCountA, unload.
