@@ -1,6 +1,7 @@
 // Path decomposition against the platform's own functions, the expansion of a
 // 10 000-name selection, and growth with path length. Under Wine it calls the
 // exports of Tolltone.dll; natively the core templates (no platform reference).
+#include "BestTime.h"
 #include "paths/MultiSelection.h"
 #include "paths/PathDecomposition.h"
 
@@ -57,18 +58,8 @@ Functions Bind() {
 #endif
 }
 
-// Best time of one call in nanoseconds, over batches of `batch` calls for >= 0.2 s.
-double Nanoseconds(const std::function<void()>& call, int batch) {
-    using Clock = std::chrono::steady_clock;
-    double best = 1e30;
-    const auto start = Clock::now();
-    while (std::chrono::duration<double>(Clock::now() - start).count() < 0.2) {
-        const auto t0 = Clock::now();
-        for (int i = 0; i < batch; ++i) call();
-        best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / batch);
-    }
-    return best;
-}
+// Best time of one call in nanoseconds.
+double Nanoseconds(const std::function<void()>& call, int batch) { return BestTime<std::nano>(call, batch); }
 
 volatile long long sink;
 

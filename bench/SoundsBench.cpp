@@ -1,6 +1,7 @@
 // What the sound keys cost: scaling a chime's samples (natively and under Wine),
 // and under Wine the check of the settings file that every chime minute makes,
 // against reading the optional keys, which it spares while the file is unchanged.
+#include "BestTime.h"
 #include "sound/WaveImage.h"
 
 #include <algorithm>
@@ -19,18 +20,8 @@ using namespace tolltone;
 
 namespace {
 
-// Best time of one call in microseconds, over batches of `batch` calls for >= 0.2 s.
-double Microseconds(const std::function<void()>& call, int batch) {
-    using Clock = std::chrono::steady_clock;
-    double best = 1e30;
-    const auto start = Clock::now();
-    while (std::chrono::duration<double>(Clock::now() - start).count() < 0.2) {
-        const auto t0 = Clock::now();
-        for (int i = 0; i < batch; ++i) call();
-        best = std::min(best, std::chrono::duration<double, std::micro>(Clock::now() - t0).count() / batch);
-    }
-    return best;
-}
+// Best time of one call in microseconds.
+double Microseconds(const std::function<void()>& call, int batch) { return BestTime<std::micro>(call, batch); }
 
 volatile unsigned sink;
 
