@@ -29,20 +29,37 @@ void DestroyObject(T* object) {
     ModuleHeap{}.Free(object);
 }
 
-// An owned array of plain units (characters, bytes) of a size known at run time.
+// An owned array of plain units (characters, bytes) of a size known at run
+// time. Release() hands the block on, for example to the strike worker, which
+// frees it with HeapFree after its strokes.
 template <class T>
 class HeapArray {
 public:
-    explicit HeapArray(size_t count) : items_(static_cast<T*>(ModuleHeap{}.Allocate(count * sizeof(T)))) {}
+    HeapArray() = default;
+    explicit HeapArray(size_t count)
+        : items_(static_cast<T*>(ModuleHeap{}.Allocate(count > 0 ? count * sizeof(T) : 1))) {}
     HeapArray(const HeapArray&) = delete;
     HeapArray& operator=(const HeapArray&) = delete;
+    HeapArray(HeapArray&& other) noexcept : items_(other.Release()) {}
+    HeapArray& operator=(HeapArray&& other) noexcept {
+        if (this != &other) {
+            ModuleHeap{}.Free(items_);
+            items_ = other.Release();
+        }
+        return *this;
+    }
     ~HeapArray() { ModuleHeap{}.Free(items_); }
 
     explicit operator bool() const { return items_ != nullptr; }
     T* get() const { return items_; }
+    T* Release() {
+        T* items = items_;
+        items_ = nullptr;
+        return items;
+    }
 
 private:
-    T* items_;
+    T* items_ = nullptr;
 };
 
 } // namespace tolltone

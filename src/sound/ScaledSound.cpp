@@ -1,9 +1,10 @@
 #include "sound/ScaledSound.h"
 
+#include "base/ModuleHeap.h"
 #include "scheduler/StrikeWorker.h"
 #include "settings/SoundSettings.h"
 #include "sound/WaveImage.h"
-#include "win32/HeapBlock.h"
+#include "base/ModuleHeap.h"
 #include "win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -19,7 +20,7 @@ namespace {
 constexpr LONGLONG LargestScaledFile = 16 << 20;
 
 struct FileBytes {
-    HeapBlock block;
+    HeapArray<uint8_t> block;
     size_t size = 0;
 };
 
@@ -30,9 +31,9 @@ FileBytes ReadSoundFile(const wchar_t* name) {
     LARGE_INTEGER length{};
     if (!file || !::GetFileSizeEx(file.Get(), &length) || length.QuadPart <= 0 || length.QuadPart > LargestScaledFile)
         return bytes;
-    HeapBlock block(static_cast<size_t>(length.QuadPart));
+    HeapArray<uint8_t> block(static_cast<size_t>(length.QuadPart));
     DWORD read = 0;
-    if (!block || !::ReadFile(file.Get(), block.Get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
+    if (!block || !::ReadFile(file.Get(), block.get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
         read != static_cast<DWORD>(length.QuadPart))
         return bytes;
     bytes.block = std::move(block);
@@ -45,13 +46,13 @@ FileBytes ReadSoundFile(const wchar_t* name) {
 bool PlayScaledSound(int strokes, const wchar_t* waveName, int32_t volume) {
     const FileBytes file = ReadSoundFile(waveName);
     if (!file.block) return false;
-    const auto* bytes = static_cast<const uint8_t*>(file.block.Get());
+    const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
     if (layout.kind == SampleKind::None) return false;
     if (volume <= 0) return true;
-    HeapBlock image(ScaledImageSize(layout));
+    HeapArray<uint8_t> image(ScaledImageSize(layout));
     if (!image) return false;
-    WriteScaledImage(bytes, layout, volume, static_cast<uint8_t*>(image.Get()));
+    WriteScaledImage(bytes, layout, volume, image.get());
     // The worker owns the image from here, failed or not.
     StartStrikeWorkerFromImage(strokes, image.Release());
     return true;
