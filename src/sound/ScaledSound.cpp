@@ -4,7 +4,6 @@
 #include "scheduler/StrikeWorker.h"
 #include "settings/SoundSettings.h"
 #include "sound/WaveImage.h"
-#include "base/ModuleHeap.h"
 #include "win32/UniqueHandle.h"
 
 #include <windows.h>
