@@ -121,20 +121,20 @@ case "$scenario" in
 strike-hour)        # 12-hour clock, 10:00 -> ten strokes, nothing before
     make_wav 8000
     write_settings 1 1 3600 0
-    run_host 09:59:45 13 --seconds 20
+    run_host 09:59:52 6 --seconds 13
     expect_strokes 10
     expect_no_timer_left
     ;;
 once-per-interval)  # every 15 minutes, one chime at :15
     make_wav 8000
     write_settings 1 0 900 0
-    run_host 10:14:45 13 --seconds 20
+    run_host 10:14:52 6 --seconds 13
     expect_strokes 1
     ;;
 half-hour-zone)     # local 10:00 in UTC+5:30 is 04:30 UTC: the hour strikes by local time
     make_wav 8000
     write_settings 1 1 3600 0
-    TZ=Asia/Kolkata run_host 09:59:45 13 --seconds 20
+    TZ=Asia/Kolkata run_host 09:59:52 6 --seconds 13
     expect_strokes 10
     ;;
 unload-during-strike)  # eleven strokes of a 6 s sound from 11:00; the host unloads at 11:00:03, runs past 11:02
@@ -165,7 +165,7 @@ unload-during-strike)  # eleven strokes of a 6 s sound from 11:00; the host unlo
 no-window)          # a host that never hands over a window: StartModule, unload, then past the next minute
     make_wav 800
     write_settings 1 0 60 0
-    run_host 10:59:50 3 --no-parent --seconds 20 --unload-at 10:59:53
+    run_host 10:59:50 3 --no-parent --seconds 16 --unload-at 10:59:53
     grep -q "StartModule at .*: 1" "$work/host.log" || fail "StartModule did not answer 1 for an enabled module"
     ! grep -q "Thread timer fired" "$work/host.log" || fail "a timer without a window fired"
     grep -q "Exit at 11:00:" "$work/host.log" || fail "the host did not run past 11:00"
@@ -174,7 +174,7 @@ no-window)          # a host that never hands over a window: StartModule, unload
 quiet-inside)       # 10:00 inside 09:30-10:30: the timer fires, the minute is tested, nothing plays
     make_wav 8000
     write_settings 1 1 03600 0 "QuietHours=09:30-10:30"  # "03600": only a save writes "3600"
-    run_host 09:59:45 13 --seconds 20
+    run_host 09:59:52 6 --seconds 13
     expect_fired_at "10:00:0"
     expect_strokes 0
     grep -q $'^Interval=3600\r$' "$settings_file" || fail "the unload did not save"
@@ -187,13 +187,13 @@ quiet-outside)      # 10:00 is the end of 22:00-10:00, so outside: ten strokes
     make_wav 8000
     write_settings 1 1 3600 0 "QuietHours=22:00-10:00"
     printf 'QuietWhenBusy=1\r\nQuietWhenLocked=1\r\n' >> "$settings_file"
-    run_host 09:59:45 13 --seconds 20
+    run_host 09:59:52 6 --seconds 13
     expect_strokes 10
     ;;
 quiet-midnight)     # 23:00-07:00 crosses midnight and silences the 00:00 strike
     make_wav 8000
     write_settings 1 1 3600 0 "QuietHours=23:00-07:00"
-    run_host "23:59:45" 13 --seconds 20
+    run_host "23:59:52" 6 --seconds 13
     expect_fired_at "00:00:0"
     expect_strokes 0
     ;;
@@ -202,7 +202,7 @@ quarter-sound)      # a clock tower striking the hour: 10:15 sounds the quarter'
     quarter=$(extra_wav quarter 6000)
     write_settings 1 1 3600 0 "QuarterWaveName=$quarter"
     printf 'HourWaveName=%s\r\nHalfWaveName=%s\r\n' "$(extra_wav hour 7000)" "$(extra_wav half 5000)" >> "$settings_file"
-    run_host 10:14:45 13 --seconds 20
+    run_host 10:14:52 6 --seconds 13
     expect_fired_at "10:15:0"
     expect_bytes 12000 "one stroke of the 6000-frame quarter sound"
     grep -qF "QuarterWaveName=$quarter" "$settings_file" ||
@@ -211,14 +211,14 @@ quarter-sound)      # a clock tower striking the hour: 10:15 sounds the quarter'
 volume-half)        # Volume=50: ten strokes of the sound with every sample halved
     make_wav 8000
     write_settings 1 1 3600 0 "Volume=50"
-    run_host 09:59:45 13 --seconds 20
+    run_host 09:59:52 6 --seconds 13
     expect_strokes 10
     expect_scaled_strokes 50
     ;;
 quiet-day)          # QuietDays=Wed: the strike of 00:00 after Tuesday 23:59 is Wednesday's, and silent
     make_wav 8000
     write_settings 1 1 3600 0 "QuietDays=Wed"
-    run_host 23:59:45 13 --seconds 20
+    run_host 23:59:52 6 --seconds 13
     expect_fired_at "00:00:0"
     expect_strokes 0
     ;;
@@ -231,7 +231,7 @@ edit-applies)       # a quarter's sound written into the file after the start so
         printf 'QuarterWaveName=%s\r\n' "$quarter" >> "$settings_file"
         date +%T.%N > "$work/edited"
     ) &
-    run_host 10:14:45 13 --seconds 20
+    run_host 10:14:52 6 --seconds 13
     [ -s "$work/edited" ] || fail "the settings file was never edited"
     echo "[$scenario] edited after: $(grep "StartModule at" "$work/host.log" | tr -d '\r')"
     expect_fired_at "10:15:0"
