@@ -77,6 +77,13 @@ const auto& FuzzRule() {
     }
 }
 
+// No double-byte character, but not NoDoubleByte: the general algorithms, which
+// the faster NoDoubleByte forms must match unit for unit.
+struct GeneralNoDoubleByte {
+    template <class Unit>
+    bool operator()(const Unit*) const { return false; }
+};
+
 // A copy-out call: its result must be the length of a terminated output that
 // fits the capacity.
 template <class Unit, class Run>

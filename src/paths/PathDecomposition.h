@@ -42,6 +42,30 @@ PathMarks ScanPath(const Unit* path, const DoubleByte& isDoubleByteStart) {
     return marks;
 }
 
+// Without a double-byte rule every unit stands for itself, so the marks can be
+// read from the end: after the length, a backward scan that stops at the last
+// backslash (the last separator and the extension's dot, if any, come after
+// it). A path's name is short, so this is little more than the length.
+template <class Unit>
+PathMarks ScanPath(const Unit* path, const NoDoubleByte&) {
+    PathMarks marks;
+    marks.length = TextLength(path);
+    for (int i = marks.length - 1; i >= 0; --i) {
+        const Unit unit = path[i];
+        if (unit == Unit('\\')) {
+            marks.lastBackslash = i;
+            if (marks.lastSeparator < 0) marks.lastSeparator = i;
+            break;
+        }
+        if (unit == Unit(':')) {
+            if (marks.lastSeparator < 0) marks.lastSeparator = i;
+        } else if (unit == Unit('.') && marks.extensionDot < 0) {
+            marks.extensionDot = i;
+        }
+    }
+    return marks;
+}
+
 // Everything after the last backslash or colon; a path with neither is a name.
 template <class Unit, class DoubleByte>
 int FileName(const Unit* path, Unit* output, int capacity, const DoubleByte& rule) {
