@@ -32,8 +32,7 @@ void DetachModule(bool processEnding) {
     StopChimeTimer(*module);
     if (module->SettingsLoaded) SaveModuleSettings(*module);
     CurrentModule = nullptr;
-    // At process end the other threads are gone, perhaps in the middle of a heap
-    // call: the memory goes with the process, nothing waits for its lock.
+    // At process end the memory goes with the process: nothing to free.
     if (!processEnding) DestroyObject(module);
 }
 

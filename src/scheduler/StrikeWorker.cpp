@@ -53,6 +53,7 @@ bool StartWorker(int strokes, const void* sound, DWORD flags, void* block) {
                        reinterpret_cast<void*>(static_cast<ULONG_PTR>(flags))) >= 0;
     queued = queued && queue(thread.Get(), AsApc(&::HeapFree), heap, nullptr, block) >= 0;
     queued = queued && queue(thread.Get(), AsApc(&::FreeLibrary), soundLibrary, nullptr, nullptr) >= 0;
+    queued = queued && ::ResumeThread(thread.Get()) != static_cast<DWORD>(-1);
     if (!queued) {
         // A thread that never ran holds nothing; ending it drops what was queued.
         if (thread) {
@@ -63,7 +64,6 @@ bool StartWorker(int strokes, const void* sound, DWORD flags, void* block) {
         ::FreeLibrary(soundLibrary);
         return false;
     }
-    ::ResumeThread(thread.Get());
     return true;
 }
 

@@ -134,11 +134,14 @@ SettingsTexts LoadSettingsTexts(HINSTANCE strings) {
 }
 
 StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& texts) {
-    // "Tolltone.new" becomes "Tolltone.<process>-<save>.tmp" and ".new".
+    // "Tolltone.new" becomes "Tolltone.<process>-<save>.tmp" and ".new". The save
+    // number starts from the clock: a module loaded again in the same process
+    // must not meet the names of a copy an earlier load left behind.
     static volatile LONG saves = 0;
     const StagingPattern pattern = SplitCopyName(texts.copyName.text);
     wchar_t unique[32];
-    FormatHex(unique, ::GetCurrentProcessId(), L'-', static_cast<DWORD>(::InterlockedIncrement(&saves)));
+    const DWORD save = (::GetTickCount() << 8) + static_cast<DWORD>(::InterlockedIncrement(&saves) & 0xFF);
+    FormatHex(unique, ::GetCurrentProcessId(), L'-', save);
     wchar_t directory[PathUnits] = {};
     DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
     StagingNames names;
