@@ -29,9 +29,9 @@ headers=$(x86_64-w64-mingw32-objdump -p "$work/unpacked/Tolltone.dll")
 imports=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
 [ "$imports" = "advapi32.dll comdlg32.dll kernel32.dll msvcrt.dll shell32.dll shlwapi.dll user32.dll winmm.dll " ] ||
     fail "the DLL imports: $imports"
-! echo "$headers" | grep -qE '[[:space:]]Tls(Alloc|GetValue|SetValue)$' || fail "the DLL takes thread-local slots"
-echo "$headers" | grep -q 'Thread Storage Directory \[.tls\]' &&
-    ! echo "$headers" | grep -qE '^Entry 9 0+ 0+ Thread Storage' && fail "the DLL has a thread-local storage directory"
+# (Here-strings, not pipes: grep -q stops early and pipefail would count echo's broken pipe.)
+! grep -qE '[[:space:]]Tls(Alloc|GetValue|SetValue)$' <<< "$headers" || fail "the DLL takes thread-local slots"
+grep -qE '^Entry 9 0+ 0+ Thread Storage' <<< "$headers" || fail "the DLL has a thread-local storage directory"
 ! x86_64-w64-mingw32-objdump -h "$work/unpacked/Tolltone.dll" | grep -qE ' \.(ctors|dtors|CRT|tls) ' ||
     fail "the DLL has start-up or thread-local sections that no runtime runs"
 
