@@ -4,6 +4,7 @@
 #include "module/ModuleSettings.h"
 
 #include "base/ModuleHeap.h"
+#include "strings/ListHeap.h"
 
 namespace tolltone {
 
@@ -27,6 +28,7 @@ BOOL AttachModule(HINSTANCE instance) {
 // Nothing here loads a library, takes a shell lock or waits on another thread:
 // the settings file and the texts of the save were found ahead.
 void DetachModule(bool processEnding) {
+    if (!processEnding) DestroyListHeap();
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return;
     StopChimeTimer(*module);

@@ -1,5 +1,6 @@
 // QM_ character search, counting, splitting and list release, A and W forms.
 #include "strings/AnsiCodePage.h"
+#include "strings/ListHeap.h"
 #include "strings/QmStrings.h"
 #include "strings/StringList.h"
 
@@ -13,6 +14,19 @@ static_assert(sizeof(StrListW) == sizeof(StrList<wchar_t>) && offsetof(StrListW,
 
 StrList<char>& Core(StrListA* list) { return *reinterpret_cast<StrList<char>*>(list); }
 StrList<wchar_t>& Core(StrListW* list) { return *reinterpret_cast<StrList<wchar_t>*>(list); }
+
+template <class Unit, class DoubleByte>
+int Split(const Unit* text, Unit delimiter, StrList<Unit>& list, const DoubleByte& isDoubleByteStart) {
+    const int filled = SplitList(text, delimiter, list, isDoubleByteStart, ListHeap::ForNewList());
+    CountHeldList(list.Items);
+    return filled;
+}
+
+template <class Unit>
+void Release(StrList<Unit>& list) {
+    CountReleasedList(list.Items);
+    DeleteList(list, ListHeap::ForRelease());
+}
 
 } // namespace
 
@@ -29,16 +43,16 @@ int WINAPI QM_GetCodeCountW(const wchar_t* text, wchar_t character) {
 }
 
 int WINAPI QM_StringSplitA(const char* text, char delimiter, StrListA* list) {
-    return SplitList(text, delimiter, Core(list), ActiveCodePageDoubleBytes(), CrtAllocator{});
+    return Split(text, delimiter, Core(list), ActiveCodePageDoubleBytes());
 }
 int WINAPI QM_StringSplitW(const wchar_t* text, wchar_t delimiter, StrListW* list) {
-    return SplitList(text, delimiter, Core(list), NoDoubleByte{}, CrtAllocator{});
+    return Split(text, delimiter, Core(list), NoDoubleByte{});
 }
 
 int WINAPI QM_StringCSVA(const char* text, StrListA* list) { return QM_StringSplitA(text, ',', list); }
 int WINAPI QM_StringCSVW(const wchar_t* text, StrListW* list) { return QM_StringSplitW(text, L',', list); }
 
-void WINAPI QM_DeleteStrListA(StrListA* list) { DeleteList(Core(list), CrtAllocator{}); }
-void WINAPI QM_DeleteStrListW(StrListW* list) { DeleteList(Core(list), CrtAllocator{}); }
+void WINAPI QM_DeleteStrListA(StrListA* list) { Release(Core(list)); }
+void WINAPI QM_DeleteStrListW(StrListW* list) { Release(Core(list)); }
 
 } // extern "C"

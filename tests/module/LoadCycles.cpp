@@ -9,6 +9,7 @@
 //   load_cycles.exe --churn SECONDS  cycles for that long on the settings file
 //                                    beside it and leaves it as saved (one of
 //                                    two programs saving one file at once)
+#include "strings/QmStrings.h"
 #include "support/WinTestSupport.h"
 
 #include <psapi.h>
@@ -59,12 +60,20 @@ bool Cycle(const std::wstring& modulePath, HWND window) {
     const auto start = Entry<int(WINAPI*)()>(module.Get(), "StartModule");
     const auto stop = Entry<int(WINAPI*)()>(module.Get(), "StopModule");
     const auto codeCount = Entry<int(WINAPI*)(const char*, char)>(module.Get(), "QM_GetCodeCountA");
-    if (!query || !setParent || !initialLoad || !start || !stop || !codeCount || query() != 1) return false;
+    const auto split = Entry<int(WINAPI*)(const char*, char, StrListA*)>(module.Get(), "QM_StringSplitA");
+    const auto release = Entry<void(WINAPI*)(StrListA*)>(module.Get(), "QM_DeleteStrListA");
+    if (!query || !setParent || !initialLoad || !start || !stop || !codeCount || !split || !release ||
+        query() != 1)
+        return false;
     setParent(window);
     initialLoad(1);
     start();
     stop();
-    return codeCount("a,b,c", ',') == 2;
+    // A list makes the module's list heap, which the unload must give back.
+    StrListA list{};
+    const bool splitOk = split("a,b,c", ',', &list) == 1 && list.Count == 3;
+    release(&list);
+    return codeCount("a,b,c", ',') == 2 && splitOk;
 }
 
 } // namespace

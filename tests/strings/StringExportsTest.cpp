@@ -66,6 +66,22 @@ TEST_F(StringExportsTest, SplitsFillListsThatTheLibraryReleases) {
     EXPECT_EQ(Get<decltype(&QM_GetCodeCountW)>("QM_GetCodeCountW")(L"\"a,b\",d", L','), 2);
 }
 
+// The lists come from a heap of the module's own, which its unload destroys;
+// a list the caller still holds keeps it alive.
+TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadable) {
+    StrListW held{};
+    ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"kept,after,unload", &held), 1);
+    StrListW released{};
+    const auto release = Get<decltype(&QM_DeleteStrListW)>("QM_DeleteStrListW");
+    ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"gone,before", &released), 1);
+    release(&released);
+    module_.Reset();
+    ASSERT_EQ(::GetModuleHandleW(L"Tolltone.dll"), nullptr) << "the module is unloaded";
+    ASSERT_EQ(held.Count, 3);
+    EXPECT_STREQ(held.Items[0], L"kept");
+    EXPECT_STREQ(held.Items[2], L"unload");
+}
+
 TEST_F(StringExportsTest, DoubleByteRuleOfTheActiveCodePage) {
     const auto count = Get<decltype(&QM_GetCodeCountA)>("QM_GetCodeCountA");
     const auto trimRight = Get<decltype(&QM_StringTrimRightA)>("QM_StringTrimRightA");
