@@ -19,5 +19,5 @@ echo "Tolltone.dll: $(stat -c %s build/windows/bin/Tolltone.dll) bytes"
 python3 scripts/dll-bytes.py build/windows/bin/Tolltone.dll build/windows/Tolltone.map 10
 # Load, QueryQVRModule, SetParentWindow, InitialLoad (portable, beside the
 # executable, so each unload saves with a flush), StartModule, StopModule, one
-# QM_GetCodeCountA, unload.
+# QM_GetCodeCountA, one QM_StringSplitA and its release, unload.
 (cd build/windows/bin && wine load_cycles.exe 1000 --report) | tr -d '\r'

@@ -24,8 +24,9 @@ int Split(const Unit* text, Unit delimiter, StrList<Unit>& list, const DoubleByt
 
 template <class Unit>
 void Release(StrList<Unit>& list) {
-    CountReleasedList(list.Items);
-    DeleteList(list, ListHeap::ForRelease());
+    const ListHeap heap = ListHeap::ForList(list.Items);
+    CountReleasedList(heap, list.Items);
+    DeleteList(list, heap);
 }
 
 } // namespace

@@ -21,11 +21,23 @@ struct CrtAllocator {
     void Free(void* block) const { std::free(block); }
 };
 
+// The array of a list. An allocator may keep something of its own with it (the
+// module's list heap keeps the heap there, see ListHeap.h); by default it is a
+// block like any other.
+template <class Allocator>
+void* AllocateListArray(const Allocator& allocator, size_t bytes) {
+    return allocator.Allocate(bytes);
+}
+template <class Allocator>
+void FreeListArray(const Allocator& allocator, void* items) {
+    allocator.Free(items);
+}
+
 template <class Unit, class Allocator>
 void DeleteList(StrList<Unit>& list, const Allocator& allocator) {
     if (list.Items != nullptr) {
         for (int32_t i = 0; i < list.Count; ++i) allocator.Free(list.Items[i]);
-        allocator.Free(list.Items);
+        FreeListArray(allocator, list.Items);
     }
     list.Count = 0;
     list.Items = nullptr;
@@ -66,7 +78,7 @@ int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const DoubleByte& i
     list.Items = nullptr;
     if (text[0] == Unit(0)) return 0;
     const int fields = CodeCount(text, d, isDoubleByteStart) + 1;
-    list.Items = static_cast<Unit**>(allocator.Allocate(sizeof(Unit*) * static_cast<size_t>(fields)));
+    list.Items = static_cast<Unit**>(AllocateListArray(allocator, sizeof(Unit*) * static_cast<size_t>(fields)));
     if (list.Items == nullptr) return 0;
     return FillFields(text, TextLength(text), d, fields, 0, list, isDoubleByteStart, allocator);
 }
@@ -102,7 +114,8 @@ int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const NoDoubleByte&
     const int n = TextLength(text);
     int delimiters = 0;
     for (int i = 0; i < n; ++i) delimiters += text[i] == d;
-    list.Items = static_cast<Unit**>(allocator.Allocate(sizeof(Unit*) * (static_cast<size_t>(delimiters) + 1)));
+    list.Items =
+        static_cast<Unit**>(AllocateListArray(allocator, sizeof(Unit*) * (static_cast<size_t>(delimiters) + 1)));
     if (list.Items == nullptr) return 0;
 
     const Unit* start = text;

@@ -67,7 +67,7 @@ TEST_F(StringExportsTest, SplitsFillListsThatTheLibraryReleases) {
 }
 
 // The lists come from a heap of the module's own, which its unload destroys;
-// a list the caller still holds keeps it alive.
+// a list the caller still holds keeps it alive, and the next load releases it.
 TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadable) {
     StrListW held{};
     ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"kept,after,unload", &held), 1);
@@ -80,6 +80,12 @@ TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadable) {
     ASSERT_EQ(held.Count, 3);
     EXPECT_STREQ(held.Items[0], L"kept");
     EXPECT_STREQ(held.Items[2], L"unload");
+
+    module_ = LoadTolltone();
+    Get<decltype(&QM_DeleteStrListW)>("QM_DeleteStrListW")(&held);
+    EXPECT_EQ(held.Items, nullptr);
+    ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"a,b", &released), 1);
+    Get<decltype(&QM_DeleteStrListW)>("QM_DeleteStrListW")(&released);
 }
 
 TEST_F(StringExportsTest, DoubleByteRuleOfTheActiveCodePage) {
