@@ -9,9 +9,10 @@ INIT_ONCE HeapMade = INIT_ONCE_STATIC_INIT;
 HANDLE Heap = nullptr;
 volatile LONG HeldLists = 0;
 
+// A heap that could not be made is tried again at the next list.
 BOOL CALLBACK MakeHeap(INIT_ONCE*, void*, void**) {
     Heap = ::HeapCreate(0, CommittedBytes, 0);
-    return TRUE;
+    return Heap != nullptr;
 }
 
 // In front of a list's array; its size keeps the array as aligned as the heap's blocks.
@@ -24,8 +25,7 @@ ArrayHeader* HeaderOf(void* items) { return static_cast<ArrayHeader*>(items) - 1
 } // namespace
 
 ListHeap ListHeap::ForNewList() {
-    ::InitOnceExecuteOnce(&HeapMade, MakeHeap, nullptr, nullptr);
-    return ListHeap(Heap);
+    return ListHeap(::InitOnceExecuteOnce(&HeapMade, MakeHeap, nullptr, nullptr) ? Heap : nullptr);
 }
 
 ListHeap ListHeap::ForList(void* items) { return ListHeap(items != nullptr ? HeaderOf(items)->heap : nullptr); }
