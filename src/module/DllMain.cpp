@@ -28,7 +28,7 @@ BOOL AttachModule(HINSTANCE instance) {
 // Nothing here loads a library, takes a shell lock or waits on another thread:
 // the settings file and the texts of the save were found ahead.
 void DetachModule(bool processEnding) {
-    if (!processEnding) DestroyListHeap();
+    if (!processEnding) AbandonListHeap();
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return;
     StopChimeTimer(*module);

@@ -64,7 +64,7 @@ int SelectionFiles(const Unit* buffer, int bufferLength, StrList<Unit>& list, co
     list.Items = nullptr;
     const int count = VisitSelection(buffer, bufferLength, [](const Unit*, int) { return true; });
     if (count <= 0) return 0;
-    Unit** items = static_cast<Unit**>(AllocateListArray(allocator, sizeof(Unit*) * static_cast<size_t>(count)));
+    Unit** items = static_cast<Unit**>(allocator.AllocateArray(sizeof(Unit*) * static_cast<size_t>(count)));
     if (items == nullptr) return -1;
     list.Items = items;
 

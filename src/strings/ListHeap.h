@@ -1,14 +1,15 @@
 #pragma once
 // The heap that the QM_ lists (splits and multi-selections) come from: one of
-// the module's own, made at the first list and destroyed at the unload.
+// the module's own, made at the first list, that goes with the unload or, when
+// a caller still holds lists then, with the last of them.
 //
-// Its first MiB stays committed. A heap that gives the pages of a released
-// list back makes the next list commit them again, and under Wine that is a
-// large share of a split's time; the C runtime's heap does just that.
+// It is made with its first MiB committed. A heap that gives the pages of a
+// released list back makes the next list commit them again, and under Wine
+// that is a large share of a split's time; the C runtime's heap does just that.
 //
-// Each list's array keeps the heap it came from in front of it, so a list is
-// released into its own heap whichever load of the module releases it (a
-// host that reloads the module may keep calling through the same address).
+// Each list's array carries its heap's record in front of it, so a list is
+// released into the heap it came from whichever load of the module releases
+// it (a host that reloads the module may keep calling through one address).
 #include <windows.h>
 
 #include <cstddef>
@@ -17,31 +18,28 @@ namespace tolltone {
 
 class ListHeap {
 public:
-    // The heap for a new list, made on first use; an allocator that fails
-    // every allocation when it cannot be made.
+    // This load's heap, made on first use; when it cannot be made, an
+    // allocator that fails every allocation (the next list tries again).
     static ListHeap ForNewList();
-    // The heap that the list with this array came from; nothing for null.
+    // The heap that the list with this array came from; for null, one that
+    // frees nothing (an empty list holds no block).
     static ListHeap ForList(void* items);
 
-    void* Allocate(size_t bytes) const { return heap_ != nullptr ? ::HeapAlloc(heap_, 0, bytes) : nullptr; }
-    void Free(void* block) const { ::HeapFree(heap_, 0, block); }
-    bool IsThisLoads() const;
+    void* Allocate(size_t bytes) const;
+    void Free(void* block) const;
+    // A list's array: while one is out, its heap stays.
+    void* AllocateArray(size_t bytes) const;
+    void FreeArray(void* items) const;
 
-    // The array of a list, with the heap in front of it.
-    friend void* AllocateListArray(const ListHeap& heap, size_t bytes);
-    friend void FreeListArray(const ListHeap& heap, void* items);
+    struct Record;
 
 private:
-    explicit ListHeap(HANDLE heap) : heap_(heap) {}
-    HANDLE heap_;
+    explicit ListHeap(Record* record) : record_(record) {}
+    Record* record_;
 };
 
-// Lists of this load handed to callers and not yet released. A caller may
-// still read a list after the unload, so the heap goes only when none is held.
-void CountHeldList(const void* items);
-void CountReleasedList(const ListHeap& heap, const void* items);
-
-// At unload (not at process end): destroys the heap unless a list is held.
-void DestroyListHeap();
+// At unload (not at process end): the heap goes now if no list is out, or
+// else with the release of the last one.
+void AbandonListHeap();
 
 } // namespace tolltone

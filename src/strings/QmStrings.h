@@ -7,7 +7,8 @@
 extern "C" {
 
 // A string list filled by the library; release it with QM_DeleteStrListA / W,
-// never with an allocator of your own. Empty: Count 0, Items null.
+// never with an allocator of your own, and put no string of your own into it:
+// the library keeps its blocks on a heap of its own. Empty: Count 0, Items null.
 struct StrListA {
     int Count;
     char** Items;

@@ -15,18 +15,9 @@ static_assert(sizeof(StrListW) == sizeof(StrList<wchar_t>) && offsetof(StrListW,
 StrList<char>& Core(StrListA* list) { return *reinterpret_cast<StrList<char>*>(list); }
 StrList<wchar_t>& Core(StrListW* list) { return *reinterpret_cast<StrList<wchar_t>*>(list); }
 
-template <class Unit, class DoubleByte>
-int Split(const Unit* text, Unit delimiter, StrList<Unit>& list, const DoubleByte& isDoubleByteStart) {
-    const int filled = SplitList(text, delimiter, list, isDoubleByteStart, ListHeap::ForNewList());
-    CountHeldList(list.Items);
-    return filled;
-}
-
 template <class Unit>
 void Release(StrList<Unit>& list) {
-    const ListHeap heap = ListHeap::ForList(list.Items);
-    CountReleasedList(heap, list.Items);
-    DeleteList(list, heap);
+    DeleteList(list, ListHeap::ForList(list.Items));
 }
 
 } // namespace
@@ -44,10 +35,10 @@ int WINAPI QM_GetCodeCountW(const wchar_t* text, wchar_t character) {
 }
 
 int WINAPI QM_StringSplitA(const char* text, char delimiter, StrListA* list) {
-    return Split(text, delimiter, Core(list), ActiveCodePageDoubleBytes());
+    return SplitList(text, delimiter, Core(list), ActiveCodePageDoubleBytes(), ListHeap::ForNewList());
 }
 int WINAPI QM_StringSplitW(const wchar_t* text, wchar_t delimiter, StrListW* list) {
-    return Split(text, delimiter, Core(list), NoDoubleByte{});
+    return SplitList(text, delimiter, Core(list), NoDoubleByte{}, ListHeap::ForNewList());
 }
 
 int WINAPI QM_StringCSVA(const char* text, StrListA* list) { return QM_StringSplitA(text, ',', list); }

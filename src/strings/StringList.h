@@ -16,28 +16,22 @@ struct StrList {
     Unit** Items;
 };
 
+// A list allocator gives blocks for the strings (Allocate, Free) and for the
+// array (AllocateArray, FreeArray): the module's list heap keeps something of
+// its own with the array (strings/ListHeap.h). This one, of the C runtime, is
+// for the native builds: tests, fuzzing and benchmarks of the core.
 struct CrtAllocator {
     void* Allocate(size_t bytes) const { return std::malloc(bytes); }
     void Free(void* block) const { std::free(block); }
+    void* AllocateArray(size_t bytes) const { return Allocate(bytes); }
+    void FreeArray(void* items) const { Free(items); }
 };
-
-// The array of a list. An allocator may keep something of its own with it (the
-// module's list heap keeps the heap there, see ListHeap.h); by default it is a
-// block like any other.
-template <class Allocator>
-void* AllocateListArray(const Allocator& allocator, size_t bytes) {
-    return allocator.Allocate(bytes);
-}
-template <class Allocator>
-void FreeListArray(const Allocator& allocator, void* items) {
-    allocator.Free(items);
-}
 
 template <class Unit, class Allocator>
 void DeleteList(StrList<Unit>& list, const Allocator& allocator) {
     if (list.Items != nullptr) {
         for (int32_t i = 0; i < list.Count; ++i) allocator.Free(list.Items[i]);
-        FreeListArray(allocator, list.Items);
+        allocator.FreeArray(list.Items);
     }
     list.Count = 0;
     list.Items = nullptr;
@@ -78,7 +72,7 @@ int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const DoubleByte& i
     list.Items = nullptr;
     if (text[0] == Unit(0)) return 0;
     const int fields = CodeCount(text, d, isDoubleByteStart) + 1;
-    list.Items = static_cast<Unit**>(AllocateListArray(allocator, sizeof(Unit*) * static_cast<size_t>(fields)));
+    list.Items = static_cast<Unit**>(allocator.AllocateArray(sizeof(Unit*) * static_cast<size_t>(fields)));
     if (list.Items == nullptr) return 0;
     return FillFields(text, TextLength(text), d, fields, 0, list, isDoubleByteStart, allocator);
 }
@@ -115,7 +109,7 @@ int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const NoDoubleByte&
     int delimiters = 0;
     for (int i = 0; i < n; ++i) delimiters += text[i] == d;
     list.Items =
-        static_cast<Unit**>(AllocateListArray(allocator, sizeof(Unit*) * (static_cast<size_t>(delimiters) + 1)));
+        static_cast<Unit**>(allocator.AllocateArray(sizeof(Unit*) * (static_cast<size_t>(delimiters) + 1)));
     if (list.Items == nullptr) return 0;
 
     const Unit* start = text;

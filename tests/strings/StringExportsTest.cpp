@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -66,26 +67,44 @@ TEST_F(StringExportsTest, SplitsFillListsThatTheLibraryReleases) {
     EXPECT_EQ(Get<decltype(&QM_GetCodeCountW)>("QM_GetCodeCountW")(L"\"a,b\",d", L','), 2);
 }
 
-// The lists come from a heap of the module's own, which its unload destroys;
-// a list the caller still holds keeps it alive, and the next load releases it.
-TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadable) {
+namespace {
+
+std::vector<HANDLE> ProcessHeaps() {
+    std::vector<HANDLE> heaps(::GetProcessHeaps(0, nullptr) + 8);
+    heaps.resize(::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+    return heaps;
+}
+
+bool Exists(HANDLE heap) {
+    const auto heaps = ProcessHeaps();
+    return std::find(heaps.begin(), heaps.end(), heap) != heaps.end();
+}
+
+} // namespace
+
+// The lists come from a heap of the module's own. The unload leaves it while a
+// caller still holds a list, which stays readable; the list's release, even
+// through a later load, takes the heap with it.
+TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadableAndItsReleaseTakesTheHeap) {
+    const auto heapsBefore = ProcessHeaps();
     StrListW held{};
     ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"kept,after,unload", &held), 1);
-    StrListW released{};
-    const auto release = Get<decltype(&QM_DeleteStrListW)>("QM_DeleteStrListW");
-    ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"gone,before", &released), 1);
-    release(&released);
+    HANDLE listHeap = nullptr;
+    for (HANDLE heap : ProcessHeaps())
+        if (std::find(heapsBefore.begin(), heapsBefore.end(), heap) == heapsBefore.end()) listHeap = heap;
+    ASSERT_NE(listHeap, nullptr) << "the first list makes the heap";
+
     module_.Reset();
     ASSERT_EQ(::GetModuleHandleW(L"Tolltone.dll"), nullptr) << "the module is unloaded";
     ASSERT_EQ(held.Count, 3);
     EXPECT_STREQ(held.Items[0], L"kept");
     EXPECT_STREQ(held.Items[2], L"unload");
+    EXPECT_TRUE(Exists(listHeap)) << "left for the held list";
 
     module_ = LoadTolltone();
     Get<decltype(&QM_DeleteStrListW)>("QM_DeleteStrListW")(&held);
     EXPECT_EQ(held.Items, nullptr);
-    ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"a,b", &released), 1);
-    Get<decltype(&QM_DeleteStrListW)>("QM_DeleteStrListW")(&released);
+    EXPECT_FALSE(Exists(listHeap)) << "gone with its last list";
 }
 
 TEST_F(StringExportsTest, DoubleByteRuleOfTheActiveCodePage) {
