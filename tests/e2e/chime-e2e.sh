@@ -22,7 +22,12 @@ ASOUND
 
 fail() { echo "FAIL [$scenario]: $*"; exit 1; }
 
-host() { HOME="$work/home" wine "$bin/SampleHost.exe" "$@" | tr -d '\r'; }
+# Through a file: Wine's desktop process, started by the first program with a
+# window, would inherit a pipe and hold it open while any window lives.
+host() {
+    HOME="$work/home" wine "$bin/SampleHost.exe" "$@" > "$work/host-answer.txt" 2>&1
+    tr -d '\r' < "$work/host-answer.txt"
+}
 
 settings_file=$(winepath -u "$(host --settings-path)" | tr -d '\r')
 backup="$work/settings.backup"

@@ -12,7 +12,13 @@ chm=$2
 fail() { echo "FAIL: $*"; exit 1; }
 
 pages=$(grep -c 'type="text/sitemap"' "$(dirname "$0")/../../help/Belfry.hhc")
-report=$(LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all wine "$bin/HelpViewerProbe.exe" "$(winepath -w "$chm")" | tr -d '\r')
+# Through a file: Wine's desktop process may start here and keep what it
+# inherits open for as long as any window of the session lives.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+LC_ALL=ja_JP.UTF-8 WINEDEBUG=-all wine "$bin/HelpViewerProbe.exe" "$(winepath -w "$chm")" > "$output" 2>&1 ||
+    fail "the probe ended with $?: $(cat "$output")"
+report=$(tr -d '\r' < "$output")
 echo "$report"
 title=$(sed -n 's/^Title: //p' <<< "$report")
 entries=$(sed -n 's/^Contents entries: //p' <<< "$report")
