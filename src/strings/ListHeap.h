@@ -31,7 +31,7 @@ public:
     void* AllocateArray(size_t bytes) const;
     void FreeArray(void* items) const;
 
-    struct Record;
+    struct Record;  // the heap and its count of arrays out, kept in the heap itself
 
 private:
     explicit ListHeap(Record* record) : record_(record) {}
