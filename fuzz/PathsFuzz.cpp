@@ -48,13 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The same bytes as a selection buffer that need not end in two NULs, in a
     // heap block of exactly the given length: ASan reports any read past it.
+    // Only the first text and the unit after it, which the dialog always
+    // writes and which are read whatever the length, may lie beyond it.
     const size_t units = std::min(buffer.size() - 1, static_cast<size_t>(selectionLength));
-    std::unique_ptr<Unit[]> selection(new Unit[units > 0 ? units : 1]);
-    std::copy(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(units), selection.get());
+    const size_t blockUnits = std::max(units, static_cast<size_t>(TextLength(buffer.data())) + 2);
+    std::unique_ptr<Unit[]> selection(new Unit[blockUnits]);
+    for (size_t i = 0; i < blockUnits; ++i) selection[i] = i < buffer.size() ? buffer[i] : Unit(0);
     StrList<Unit> list{};
     const int stored = SelectionFiles(selection.get(), static_cast<int>(units), list, CrtAllocator{});
     Check(list.Count == (stored < 0 ? 0 : stored));
-    for (int i = 0; i < list.Count; ++i) Check(TextLength(list.Items[i]) <= static_cast<int>(units));
+    for (int i = 0; i < list.Count; ++i) Check(TextLength(list.Items[i]) <= static_cast<int>(blockUnits));
     DeleteList(list, CrtAllocator{});
     // The stand-alone count reads up to the closing double NUL, which the dialog always writes.
     buffer.push_back(Unit(0));

@@ -4,7 +4,7 @@
 #include "module/ModuleSettings.h"
 
 #include "base/ModuleHeap.h"
-#include "strings/ListHeap.h"
+#include "sound/SoundPlayer.h"
 
 namespace tolltone {
 
@@ -23,12 +23,12 @@ BOOL AttachModule(HINSTANCE instance) {
     return TRUE;
 }
 
-// Runs under the loader lock, on the thread that unloads the module (the strike
-// worker runs no code of ours and holds no reference, so it is never this one).
-// Nothing here loads a library, takes a shell lock or waits on another thread:
-// the settings file and the texts of the save were found ahead.
+// Runs under the loader lock, on the thread that unloads the module (no thread
+// of ours exists: the platform's player plays our sounds). Nothing here loads a
+// library, takes a shell lock or waits on another thread: the settings file
+// and the texts of the save were found ahead.
 void DetachModule(bool processEnding) {
-    if (!processEnding) AbandonListHeap();
+    if (!processEnding) LeaveSoundAtUnload();
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return;
     StopChimeTimer(*module);

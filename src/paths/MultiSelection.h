@@ -31,17 +31,18 @@ int BoundedLength(const Unit* buffer, int from, int bufferLength) {
     return i - from;
 }
 
-// Visits the names of the selection that begin and end inside bufferLength:
-// visit(name, length), or visit(nullptr, 0) once for a single full path. No
-// unit at or past bufferLength is read, so a buffer that is exactly full and
-// lacks its closing double NUL still gives the names that fit.
+// Visits the names of the selection: visit(name, length), or visit(nullptr, 0)
+// once for a single full path. The first text and the unit after it, which
+// tells the layouts apart, are read as the dialog wrote them whatever the
+// length: for a single path the length is not consulted (a caller may pass the
+// path's own length). The names of a multiple selection count only when they
+// begin and end inside bufferLength, and nothing at or past it is read for
+// them, so a buffer that is exactly full and lacks its closing NUL still gives
+// the names that fit.
 template <class Unit, class Visit>
 int VisitSelection(const Unit* buffer, int bufferLength, Visit&& visit) {
-    if (bufferLength <= 0 || buffer[0] == Unit(0)) return 0;
-    const int headLength = BoundedLength(buffer, 0, bufferLength);
-    if (headLength >= bufferLength) return 0;  // the first text does not end inside
-    int i = headLength + 1;
-    if (i >= bufferLength) return 0;  // single path or directory: the unit that tells is outside
+    if (buffer[0] == Unit(0)) return 0;
+    int i = TextLength(buffer) + 1;
     if (buffer[i] == Unit(0)) return visit(nullptr, 0) ? 1 : -1;
     int count = 0;
     while (i < bufferLength && buffer[i] != Unit(0)) {
@@ -68,7 +69,7 @@ int SelectionFiles(const Unit* buffer, int bufferLength, StrList<Unit>& list, co
     if (items == nullptr) return -1;
     list.Items = items;
 
-    const int headLength = TextLength(buffer);  // ends inside: VisitSelection found its terminator
+    const int headLength = TextLength(buffer);
     const int stored = VisitSelection(buffer, bufferLength, [&](const Unit* name, int nameLength) {
         const bool joined = name != nullptr;
         const size_t total = static_cast<size_t>(headLength) + (joined ? 1u + nameLength : 0u);

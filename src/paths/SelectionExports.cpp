@@ -11,10 +11,10 @@ int WINAPI QM_GetComnSelectFileCountA(const char* buffer) { return SelectionCoun
 int WINAPI QM_GetComnSelectFileCountW(const wchar_t* buffer) { return SelectionCount(buffer); }
 
 int WINAPI QM_GetComnSelectFilesA(const char* buffer, int length, StrListA* list) {
-    return SelectionFiles(buffer, length, *reinterpret_cast<StrList<char>*>(list), ListHeap::ForNewList());
+    return SelectionFiles(buffer, length, *reinterpret_cast<StrList<char>*>(list), ListHeap{});
 }
 int WINAPI QM_GetComnSelectFilesW(const wchar_t* buffer, int length, StrListW* list) {
-    return SelectionFiles(buffer, length, *reinterpret_cast<StrList<wchar_t>*>(list), ListHeap::ForNewList());
+    return SelectionFiles(buffer, length, *reinterpret_cast<StrList<wchar_t>*>(list), ListHeap{});
 }
 
 } // extern "C"

@@ -1,9 +1,9 @@
 #include "scheduler/Win32ChimeEnvironment.h"
 
 #include "scheduler/ChimeRules.h"
-#include "scheduler/StrikeWorker.h"
 #include "scheduler/Win32UserActivity.h"
 #include "sound/ScaledSound.h"
+#include "sound/SoundPlayer.h"
 
 #include <mmsystem.h>
 
@@ -33,16 +33,18 @@ void Win32ChimeEnvironment::KillChimeTimer() {
 
 // No SND_FILENAME and no SND_NODEFAULT: system sound names work too, and an
 // unplayable name sounds the default sound.
-void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) {
-    ::PlaySoundW(waveName, nullptr, SND_ASYNC);
-}
+void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) { PlayNamedSound(waveName, SND_ASYNC); }
 
+// All strokes in one image, played once: their order cannot depend on what the
+// platform does inside its sound call. A sound that cannot be made an image
+// (a system sound name, another format) sounds once, as it is.
 bool Win32ChimeEnvironment::StartStrikes(int strokes, const wchar_t* waveName) {
-    return StartStrikeWorker(strokes, waveName);
+    if (!PlaySoundImage(strokes, waveName, FullVolume)) PlayNamedSound(waveName, SND_ASYNC);
+    return true;
 }
 
 bool Win32ChimeEnvironment::PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) {
-    return PlayScaledSound(strokes, waveName, volume);
+    return PlaySoundImage(strokes, waveName, volume);
 }
 
 UserActivity Win32ChimeEnvironment::QueryUserActivity() { return QueryWin32UserActivity(); }

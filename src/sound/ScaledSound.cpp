@@ -1,8 +1,8 @@
 #include "sound/ScaledSound.h"
 
 #include "base/ModuleHeap.h"
-#include "scheduler/StrikeWorker.h"
 #include "settings/SoundSettings.h"
+#include "sound/SoundPlayer.h"
 #include "sound/WaveImage.h"
 #include "win32/UniqueHandle.h"
 
@@ -11,12 +11,16 @@
 
 #include <utility>
 
+
 namespace tolltone {
 namespace {
 
 // A chime is a few seconds; a larger file is played as it is rather than read
 // on the host's thread.
 constexpr LONGLONG LargestScaledFile = 16 << 20;
+// All the strokes of a strike are one image: 24 strokes of a 2.6 MiB sound
+// fit. A larger image is not made; the sound is then played as it is.
+constexpr uint64_t LargestImage = 64 << 20;
 
 struct FileBytes {
     HeapArray<uint8_t> block;
@@ -42,26 +46,25 @@ FileBytes ReadSoundFile(const wchar_t* name) {
 
 } // namespace
 
-bool PlayScaledSound(int strokes, const wchar_t* waveName, int32_t volume) {
+bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
     const FileBytes file = ReadSoundFile(waveName);
     if (!file.block) return false;
     const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
     if (layout.kind == SampleKind::None) return false;
     if (volume <= 0) return true;
-    HeapArray<uint8_t> image(ScaledImageSize(layout));
-    if (!image) return false;
-    WriteScaledImage(bytes, layout, volume, image.get());
-    // The worker owns the image from here, failed or not.
-    StartStrikeWorkerFromImage(strokes, image.Release());
-    return true;
+    const size_t size = StrokeImageSize(layout, strokes, 0, LargestImage);
+    HeapArray<uint8_t> image(size);
+    if (size == 0 || !image) return false;
+    WriteStrokeImage(bytes, layout, volume, strokes, 0, image.get());
+    return PlayImageSound(std::move(image), ImageMilliseconds(layout, strokes));
 }
 
 // No SND_FILENAME and no SND_NODEFAULT at full volume, as for the chime: system
 // sound names work too.
 void PlayTestChime(const wchar_t* waveName, int32_t volume) {
-    if (volume != FullVolume && PlayScaledSound(1, waveName, volume)) return;
-    ::PlaySoundW(waveName, nullptr, SND_ASYNC | SND_NOWAIT);
+    if (volume != FullVolume && PlaySoundImage(1, waveName, volume)) return;
+    PlayNamedSound(waveName, SND_ASYNC | SND_NOWAIT);
 }
 
 } // namespace tolltone

@@ -20,6 +20,8 @@ struct WaveLayout {
     uint32_t formatSize = 0;
     size_t dataOffset = 0;               // the first sample in the file
     uint32_t dataSize = 0;               // whole frames present in the file
+    uint32_t frameBytes = 0;             // one sample of every channel
+    uint32_t frameRate = 0;              // frames a second
 };
 
 namespace wave_detail {
@@ -100,6 +102,8 @@ inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
     layout.kind = KindOf(file + layout.formatOffset, layout.formatSize);
     if (layout.kind == SampleKind::None) return {};
     const size_t blockAlign = Read16(file + layout.formatOffset + 12);
+    layout.frameBytes = static_cast<uint32_t>(blockAlign);
+    layout.frameRate = Read32(file + layout.formatOffset + 4);
     // The image's RIFF size must fit its 32 bits.
     const size_t largest = UINT32_MAX - ImageOverhead - LargestFormatChunk - 1;
     if (dataAvailable > largest) dataAvailable = largest;
@@ -107,8 +111,27 @@ inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
     return layout;
 }
 
-inline size_t ScaledImageSize(const WaveLayout& layout) {
-    return wave_detail::ImageOverhead + layout.formatSize + (layout.formatSize & 1u) + layout.dataSize;
+// The size of an image of strokes copies of the samples, back to back, after
+// silenceFrames frames of silence; 0 when it would be larger than the
+// platform should be handed (largestImage) or than its 32-bit sizes hold.
+inline size_t StrokeImageSize(const WaveLayout& layout, int strokes, uint32_t silenceFrames = 0,
+                              uint64_t largestImage = UINT32_MAX) {
+    if (strokes < 1) return 0;
+    const uint64_t data = static_cast<uint64_t>(layout.dataSize) * static_cast<uint64_t>(strokes) +
+                          static_cast<uint64_t>(silenceFrames) * layout.frameBytes;
+    const uint64_t size = wave_detail::ImageOverhead + layout.formatSize + (layout.formatSize & 1u) + data;
+    return size - 8 > UINT32_MAX || size > largestImage ? 0 : static_cast<size_t>(size);
+}
+
+inline size_t ScaledImageSize(const WaveLayout& layout) { return StrokeImageSize(layout, 1); }
+
+// How long an image of strokes copies after silenceFrames frames plays, in
+// milliseconds, rounded up.
+inline uint64_t ImageMilliseconds(const WaveLayout& layout, int strokes, uint32_t silenceFrames = 0) {
+    if (layout.frameBytes == 0 || layout.frameRate == 0 || strokes < 1) return 0;
+    const uint64_t frames = static_cast<uint64_t>(layout.dataSize / layout.frameBytes) * static_cast<uint64_t>(strokes) +
+                            silenceFrames;
+    return (frames * 1000 + layout.frameRate - 1) / layout.frameRate;
 }
 
 // Scales count samples of kind from in to out by volume percent (0..100), toward
@@ -164,14 +187,18 @@ inline size_t BytesPerSample(SampleKind kind) {
     return 1;
 }
 
-// Writes ScaledImageSize(layout) bytes to image: the file's format and its
+// Writes StrokeImageSize(layout, strokes, silenceFrames) bytes to image: the
+// file's format, silenceFrames frames of silence, then strokes copies of its
 // samples at volume percent.
-inline void WriteScaledImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, uint8_t* image) {
+inline void WriteStrokeImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, int strokes,
+                             uint32_t silenceFrames, uint8_t* image) {
     using namespace wave_detail;
     const uint32_t formatBytes = layout.formatSize + (layout.formatSize & 1u);
+    const size_t silenceBytes = static_cast<size_t>(silenceFrames) * layout.frameBytes;
+    const size_t dataBytes = silenceBytes + static_cast<size_t>(layout.dataSize) * static_cast<size_t>(strokes);
     uint8_t* p = image;
     std::memcpy(p, "RIFF", 4);
-    Write32(p + 4, static_cast<uint32_t>(ScaledImageSize(layout) - 8));
+    Write32(p + 4, static_cast<uint32_t>(StrokeImageSize(layout, strokes, silenceFrames) - 8));
     std::memcpy(p + 8, "WAVE", 4);
     p += 12;
     std::memcpy(p, "fmt ", 4);
@@ -180,8 +207,19 @@ inline void WriteScaledImage(const uint8_t* file, const WaveLayout& layout, int3
     if (formatBytes != layout.formatSize) p[8 + layout.formatSize] = 0;
     p += 8 + formatBytes;
     std::memcpy(p, "data", 4);
-    Write32(p + 4, layout.dataSize);
-    ScaleSamples(layout.kind, file + layout.dataOffset, p + 8, layout.dataSize / BytesPerSample(layout.kind), volume);
+    Write32(p + 4, static_cast<uint32_t>(dataBytes));
+    p += 8;
+    // Silence is the mid value: 128 for unsigned 8-bit samples, 0 for the rest.
+    std::memset(p, layout.kind == SampleKind::Unsigned8 ? 128 : 0, silenceBytes);
+    p += silenceBytes;
+    // At full volume the samples go as they are (a float times 100 / 100 may not).
+    if (volume >= 100) std::memcpy(p, file + layout.dataOffset, layout.dataSize);
+    else ScaleSamples(layout.kind, file + layout.dataOffset, p, layout.dataSize / BytesPerSample(layout.kind), volume);
+    for (int stroke = 1; stroke < strokes; ++stroke) std::memcpy(p + static_cast<size_t>(stroke) * layout.dataSize, p, layout.dataSize);
+}
+
+inline void WriteScaledImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, uint8_t* image) {
+    WriteStrokeImage(file, layout, volume, 1, 0, image);
 }
 
 } // namespace tolltone

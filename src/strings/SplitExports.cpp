@@ -17,7 +17,7 @@ StrList<wchar_t>& Core(StrListW* list) { return *reinterpret_cast<StrList<wchar_
 
 template <class Unit>
 void Release(StrList<Unit>& list) {
-    DeleteList(list, ListHeap::ForList(list.Items));
+    DeleteList(list, ListHeap{});
 }
 
 } // namespace
@@ -35,10 +35,10 @@ int WINAPI QM_GetCodeCountW(const wchar_t* text, wchar_t character) {
 }
 
 int WINAPI QM_StringSplitA(const char* text, char delimiter, StrListA* list) {
-    return SplitList(text, delimiter, Core(list), ActiveCodePageDoubleBytes(), ListHeap::ForNewList());
+    return SplitList(text, delimiter, Core(list), ActiveCodePageDoubleBytes(), ListHeap{});
 }
 int WINAPI QM_StringSplitW(const wchar_t* text, wchar_t delimiter, StrListW* list) {
-    return SplitList(text, delimiter, Core(list), NoDoubleByte{}, ListHeap::ForNewList());
+    return SplitList(text, delimiter, Core(list), NoDoubleByte{}, ListHeap{});
 }
 
 int WINAPI QM_StringCSVA(const char* text, StrListA* list) { return QM_StringSplitA(text, ',', list); }

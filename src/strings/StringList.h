@@ -17,9 +17,9 @@ struct StrList {
 };
 
 // A list allocator gives blocks for the strings (Allocate, Free) and for the
-// array (AllocateArray, FreeArray): the module's list heap keeps something of
-// its own with the array (strings/ListHeap.h). This one, of the C runtime, is
-// for the native builds: tests, fuzzing and benchmarks of the core.
+// array (AllocateArray, FreeArray); the module's is the process heap
+// (strings/ListHeap.h). This one, of the C runtime, is for the native builds:
+// tests, fuzzing and benchmarks of the core.
 struct CrtAllocator {
     void* Allocate(size_t bytes) const { return std::malloc(bytes); }
     void Free(void* block) const { std::free(block); }

@@ -60,8 +60,11 @@ TEST(MultiSelection, BothLayoutsInBothWidths) {
         // Only what begins and ends before the length is read: b spans 13-18, c 19-24.
         {{"C:\\dir", "a.txt", "b.txt", "c.txt"}, 19, 3, 2, {"C:\\dir\\a.txt", "C:\\dir\\b.txt"}},
         {{"C:\\dir", "a.txt", "b.txt", "c.txt"}, 14, 3, 1, {"C:\\dir\\a.txt"}},
-        {{"C:\\dir", "a.txt", "b.txt"}, 7, 2, 0, {}},   // the unit telling the layouts apart is outside
-        {{"C:\\dir\\a.txt"}, 12, 1, 0, {}},            // the path does not end inside
+        {{"C:\\dir", "a.txt", "b.txt"}, 7, 2, 0, {}},   // no name begins inside
+        // A single path is read whatever the length: the path's own, or none.
+        {{"C:\\dir\\a.txt"}, 12, 1, 1, {"C:\\dir\\a.txt"}},
+        {{"C:\\dir\\a.txt"}, 13, 1, 1, {"C:\\dir\\a.txt"}},
+        {{"C:\\dir\\a.txt"}, 0, 1, 1, {"C:\\dir\\a.txt"}},
     };
     for (size_t r = 0; r < std::size(rows); ++r) {
         SCOPED_TRACE(r);
