@@ -3,6 +3,8 @@
 #include "resources/ResourceIds.h"
 #include "resources/ResourceText.h"
 #include "settings/IniInteger.h"
+#include "settings/ProfileEncoding.h"
+#include "win32/UniqueHandle.h"
 
 namespace tolltone {
 namespace {
@@ -56,11 +58,22 @@ bool SameStamp(const SettingsFileStamp& a, const SettingsFileStamp& b) {
     return a.known && b.known && a.exists == b.exists && a.writeTime == b.writeTime && a.size == b.size;
 }
 
+// Through a handle: a file that is a symbolic link opens as the file it names,
+// whose stamp is the one an edit changes (the link's own attributes, which
+// Windows' GetFileAttributesExW gives, never change).
 SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path) {
     SettingsFileStamp stamp;
     stamp.known = true;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!path.valid || !::GetFileAttributesExW(path.text, GetFileExInfoStandard, &data)) return stamp;
+    if (!path.valid) return stamp;
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(path.text, FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION data;
+    if (!file || !::GetFileInformationByHandle(file.Get(), &data)) {
+        const DWORD error = ::GetLastError();
+        // Only a file that is not there is told as such; a failed query tells nothing.
+        stamp.known = !file && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+        return stamp;
+    }
     stamp.exists = true;
     stamp.writeTime = static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
     stamp.size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
@@ -78,9 +91,13 @@ bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, Settin
     if (!path.valid) return false;
     const SettingsFileStamp now = ReadSettingsFileStamp(path);
     if (SameStamp(now, known)) return false;
+    // A file saved with a foreign mark while the module runs is turned first;
+    // that replaces it, so it is stamped again.
+    const bool foreign = HasForeignMark(path.text);
+    if (foreign && !TurnForeignSettingsFile(path, LoadSettingsTexts(strings))) return false;
     // Stamped before the read: a write during the read shows at the next check.
+    known = foreign ? ReadSettingsFileStamp(path) : now;
     LoadOptionalSettings(path, strings, settings);
-    known = now;
     return true;
 }
 

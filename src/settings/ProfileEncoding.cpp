@@ -32,69 +32,138 @@ bool WriteAll(HANDLE file, const void* data, DWORD size) {
 
 } // namespace
 
-bool AnsiCodePageHolds(const wchar_t* text) {
+AnsiFit FitAnsiCodePage(const wchar_t* text) {
     const UINT codePage = ::GetACP();
     const DWORD flags = TakesNoFlags(codePage) ? 0 : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* usedDefaultOut = ReportsNoDefault(codePage) ? nullptr : &usedDefault;
     const int bytes = ::WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, usedDefaultOut);
-    if (bytes <= 0) return false;
+    if (bytes <= 0) return AnsiFit::Unknown;
     const HeapArray<char> narrow(static_cast<size_t>(bytes));
-    if (!narrow) return false;
-    ::WideCharToMultiByte(codePage, flags, text, -1, narrow.get(), bytes, nullptr, usedDefaultOut);
-    if (usedDefault) return false;
+    if (!narrow || ::WideCharToMultiByte(codePage, flags, text, -1, narrow.get(), bytes, nullptr, usedDefaultOut) != bytes)
+        return AnsiFit::Unknown;
+    if (usedDefault) return AnsiFit::Loses;
     // The way back must give the same text: some code pages map without a
     // default character yet not one to one.
     const int units = ::MultiByteToWideChar(codePage, 0, narrow.get(), bytes, nullptr, 0);
-    const HeapArray<wchar_t> wide(static_cast<size_t>(units > 0 ? units : 1));
-    if (units <= 0 || !wide) return false;
-    ::MultiByteToWideChar(codePage, 0, narrow.get(), bytes, wide.get(), units);
-    return std::wcscmp(wide.get(), text) == 0;
+    if (units <= 0) return AnsiFit::Unknown;
+    const HeapArray<wchar_t> wide(static_cast<size_t>(units));
+    if (!wide || ::MultiByteToWideChar(codePage, 0, narrow.get(), bytes, wide.get(), units) != units) return AnsiFit::Unknown;
+    return std::wcscmp(wide.get(), text) == 0 ? AnsiFit::Holds : AnsiFit::Loses;
 }
 
-bool ConvertProfileToUtf16(const wchar_t* path) {
-    const UniqueKernelHandle file = AdoptFileHandle(
-        ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+namespace {
+
+enum class Target { Utf16, AnsiWhereItHolds };
+
+struct FileText {
+    HeapArray<wchar_t> wide;
+    int units = 0;
+    bool utf16 = false;   // already UTF-16LE with its mark
+    bool foreign = false; // a big-endian or UTF-8 mark
+    bool bigEndian = false;
+    bool ok = false;
+};
+
+// The file's text as the mark says: UTF-16 either way round, UTF-8, or ANSI.
+FileText DecodeProfile(HANDLE file) {
+    FileText text;
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x3FFFFFFF) return false;
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart > 0x3FFFFFFF) return text;
     const DWORD byteCount = static_cast<DWORD>(size.QuadPart);
-    const HeapArray<unsigned char> bytes(byteCount + 1u);
-    if (!bytes) return false;
+    const HeapArray<unsigned char> bytes(byteCount + 2u);
+    if (!bytes) return text;
     DWORD read = 0;
-    if (byteCount > 0 && (!::ReadFile(file.Get(), bytes.get(), byteCount, &read, nullptr) || read != byteCount))
-        return false;
-    if (StartsWith(bytes.get(), byteCount, Utf16Mark, sizeof Utf16Mark)) return true;
-    LARGE_INTEGER start{};
-    if (StartsWith(bytes.get(), byteCount, Utf16BigEndianMark, sizeof Utf16BigEndianMark)) {
-        // UTF-16 with the other byte order: the same text, turned little-endian,
-        // never taken for ANSI bytes.
-        const DWORD pairs = byteCount / 2;
-        for (DWORD i = 0; i < pairs; ++i) {
-            const unsigned char high = bytes.get()[2 * i];
-            bytes.get()[2 * i] = bytes.get()[2 * i + 1];
-            bytes.get()[2 * i + 1] = high;
-        }
-        return ::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()) &&
-               WriteAll(file.Get(), bytes.get(), pairs * 2);
+    if (byteCount > 0 && (!::ReadFile(file, bytes.get(), byteCount, &read, nullptr) || read != byteCount)) return text;
+    unsigned char* b = bytes.get();
+    if (StartsWith(b, byteCount, Utf16Mark, sizeof Utf16Mark)) {
+        text.utf16 = text.ok = true;
+        return text;
     }
-
-    // A UTF-8 mark is read as UTF-8, as the platform's profile functions do where
-    // they know it; anything else is ANSI, as they read it.
-    const bool utf8 = StartsWith(bytes.get(), byteCount, Utf8Mark, sizeof Utf8Mark);
+    if (StartsWith(b, byteCount, Utf16BigEndianMark, sizeof Utf16BigEndianMark)) {
+        text.foreign = text.bigEndian = true;
+        text.units = static_cast<int>(byteCount / 2 - 1);
+        text.wide = HeapArray<wchar_t>(static_cast<size_t>(text.units) + 1u);
+        if (!text.wide) return text;
+        for (int i = 0; i < text.units; ++i)
+            text.wide.get()[i] = static_cast<wchar_t>(b[2 + 2 * i] << 8 | b[3 + 2 * i]);
+        text.wide.get()[text.units] = L'\0';
+        text.ok = true;
+        return text;
+    }
+    const bool utf8 = StartsWith(b, byteCount, Utf8Mark, sizeof Utf8Mark);
+    text.foreign = utf8;
     const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
-    const char* text = reinterpret_cast<const char*>(bytes.get()) + (utf8 ? sizeof Utf8Mark : 0);
-    const int textBytes = static_cast<int>(byteCount - (utf8 ? sizeof Utf8Mark : 0));
-    const int units = textBytes > 0 ? ::MultiByteToWideChar(codePage, 0, text, textBytes, nullptr, 0) : 0;
-    if (textBytes > 0 && units <= 0) return false;
-    const HeapArray<wchar_t> wide(static_cast<size_t>(units) + 1u);
-    if (!wide) return false;
-    if (units > 0) ::MultiByteToWideChar(codePage, 0, text, textBytes, wide.get(), units);
+    const char* narrow = reinterpret_cast<const char*>(b) + (utf8 ? sizeof Utf8Mark : 0);
+    const int narrowBytes = static_cast<int>(byteCount - (utf8 ? sizeof Utf8Mark : 0));
+    text.units = narrowBytes > 0 ? ::MultiByteToWideChar(codePage, 0, narrow, narrowBytes, nullptr, 0) : 0;
+    if (narrowBytes > 0 && text.units <= 0) return text;
+    text.wide = HeapArray<wchar_t>(static_cast<size_t>(text.units) + 1u);
+    if (!text.wide) return text;
+    if (text.units > 0 && ::MultiByteToWideChar(codePage, 0, narrow, narrowBytes, text.wide.get(), text.units) != text.units)
+        return text;
+    text.wide.get()[text.units] = L'\0';
+    text.ok = true;
+    return text;
+}
 
-    return ::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get()) &&
-           WriteAll(file.Get(), Utf16Mark, sizeof Utf16Mark) &&
-           WriteAll(file.Get(), wide.get(), static_cast<DWORD>(units) * sizeof(wchar_t));
+// Writes text over the file from its start: ANSI when allowed and the code page
+// holds all of it (a text with a NUL inside is never taken for ANSI), else
+// UTF-16LE with its mark.
+bool WriteProfileText(HANDLE file, const FileText& text, Target target) {
+    const LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(file)) return false;
+    const bool plainText = static_cast<int>(std::wcslen(text.wide.get())) == text.units;
+    const AnsiFit fit = target == Target::AnsiWhereItHolds && plainText ? FitAnsiCodePage(text.wide.get()) : AnsiFit::Loses;
+    if (fit == AnsiFit::Unknown) return false;
+    if (fit == AnsiFit::Holds) {
+        const int bytes = text.units > 0 ? ::WideCharToMultiByte(CP_ACP, 0, text.wide.get(), text.units, nullptr, 0, nullptr, nullptr) : 0;
+        if (text.units > 0 && bytes <= 0) return false;
+        const HeapArray<char> narrow(static_cast<size_t>(bytes) + 1u);
+        if (!narrow) return false;
+        if (bytes > 0 && ::WideCharToMultiByte(CP_ACP, 0, text.wide.get(), text.units, narrow.get(), bytes, nullptr, nullptr) != bytes)
+            return false;
+        return WriteAll(file, narrow.get(), static_cast<DWORD>(bytes));
+    }
+    return WriteAll(file, Utf16Mark, sizeof Utf16Mark) &&
+           WriteAll(file, text.wide.get(), static_cast<DWORD>(text.units) * sizeof(wchar_t));
+}
+
+UniqueKernelHandle OpenForRewrite(const wchar_t* path, DWORD disposition) {
+    return AdoptFileHandle(::CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+} // namespace
+
+bool ConvertProfileToUtf16(const wchar_t* path) {
+    const UniqueKernelHandle file = OpenForRewrite(path, OPEN_ALWAYS);
+    if (!file) return false;
+    const FileText text = DecodeProfile(file.Get());
+    if (!text.ok) return false;
+    return text.utf16 || WriteProfileText(file.Get(), text, Target::Utf16);
+}
+
+bool HasForeignMark(const wchar_t* path) {
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
+        path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    unsigned char head[3] = {};
+    DWORD read = 0;
+    if (!file || !::ReadFile(file.Get(), head, sizeof head, &read, nullptr)) return false;
+    return StartsWith(head, read, Utf16BigEndianMark, sizeof Utf16BigEndianMark) ||
+           StartsWith(head, read, Utf8Mark, sizeof Utf8Mark);
+}
+
+bool ConvertForeignProfile(const wchar_t* path) {
+    const UniqueKernelHandle file = OpenForRewrite(path, OPEN_EXISTING);
+    if (!file) return false;
+    const FileText text = DecodeProfile(file.Get());
+    if (!text.ok) return false;
+    if (!text.foreign) return true;
+    // Big-endian UTF-16 was Unicode already and stays so; a UTF-8 file becomes
+    // ANSI where that loses nothing, as a new file would be.
+    return WriteProfileText(file.Get(), text, text.bigEndian ? Target::Utf16 : Target::AnsiWhereItHolds);
 }
 
 } // namespace tolltone

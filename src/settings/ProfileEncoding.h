@@ -6,13 +6,26 @@
 
 namespace tolltone {
 
-// True when the ANSI code page holds text exactly: no default character, no
-// best-fit substitute, the same text back.
-bool AnsiCodePageHolds(const wchar_t* text);
+// Whether the ANSI code page holds text exactly: no default character, no
+// best-fit substitute, the same text back. Unknown when a conversion or an
+// allocation failed: a save must not guess then.
+enum class AnsiFit { Holds, Loses, Unknown };
+AnsiFit FitAnsiCodePage(const wchar_t* text);
 
 // Rewrites the file as UTF-16LE with a byte-order mark, keeping every section,
 // key, value and comment. A UTF-16 file is left alone; a missing or empty file
 // becomes the mark alone. False when the file could not be read or written.
 bool ConvertProfileToUtf16(const wchar_t* path);
+
+// Windows' profile functions read a file as UTF-16 only after FF FE; anything
+// else is ANSI bytes, so a big-endian or UTF-8-marked file reads as garbage.
+// True when the file begins with one of those two marks.
+bool HasForeignMark(const wchar_t* path);
+
+// Rewrites a file with a foreign mark as one the profile functions read: ANSI
+// when the code page holds every text of it, else UTF-16LE with its mark. Every
+// line keeps its text. A file without a foreign mark is left alone. False when
+// the file could not be read, decoded or written.
+bool ConvertForeignProfile(const wchar_t* path);
 
 } // namespace tolltone

@@ -179,6 +179,15 @@ bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
     return found[0] != L'\0' && ::MoveFileExW(found, path.text, MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {
+    if (!path.valid || !HasForeignMark(path.text)) return true;
+    const SettingsPath target = LinkTarget(path);
+    const StagingNames staging = UniqueStagingNames(target, texts);
+    if (!staging.writing.valid || !staging.complete.valid) return false;
+    StagedCopy copy(target.text, staging.writing.text, staging.complete.text);
+    return copy.Ready() && ConvertForeignProfile(copy.Path()) && copy.Commit();
+}
+
 SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
     if (!path.valid) return SettingsFileState::Missing;
     const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
@@ -194,6 +203,7 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
         settings = ChimeSettings{};
         return 0;
     }
+    TurnForeignSettingsFile(path, LoadSettingsTexts(strings));
     const ResourceText section = LoadResourceText(strings, IDS_SECTION);
     for (const IntegerKey& key : IntegerKeys) {
         const ResourceText name = LoadResourceText(strings, key.keyId);
@@ -227,12 +237,18 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
     }
     values[std::size(IntegerKeys)] = settings.WaveName;
 
+    // A file that Windows would read as ANSI garbage is turned first, or our
+    // ANSI keys would be written into it in a second encoding.
+    if (HasForeignMark(copy.Path()) && !ConvertForeignProfile(copy.Path())) return 0;
     // A text the ANSI code page cannot hold would be stored as '?' or a look-alike:
-    // the file turns UTF-16 first, and the profile functions keep it so.
-    bool ansiHoldsAll = AnsiCodePageHolds(texts.section.text);
-    for (size_t i = 0; i < std::size(values); ++i)
-        ansiHoldsAll = ansiHoldsAll && AnsiCodePageHolds(texts.keys[i].text) && AnsiCodePageHolds(values[i]);
-    if (!ansiHoldsAll && !ConvertProfileToUtf16(copy.Path())) return 0;
+    // the file turns UTF-16 first, and the profile functions keep it so. A check
+    // that failed decides nothing: the save fails and the file stays.
+    AnsiFit fit = FitAnsiCodePage(texts.section.text);
+    for (size_t i = 0; i < std::size(values) && fit == AnsiFit::Holds; ++i) {
+        fit = FitAnsiCodePage(texts.keys[i].text);
+        if (fit == AnsiFit::Holds) fit = FitAnsiCodePage(values[i]);
+    }
+    if (fit == AnsiFit::Unknown || (fit == AnsiFit::Loses && !ConvertProfileToUtf16(copy.Path()))) return 0;
 
     for (size_t i = 0; i < std::size(values); ++i)
         if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy.Path())) return 0;

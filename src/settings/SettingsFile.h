@@ -44,6 +44,11 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 // the file's place. True when the file exists now because of it.
 bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
 
+// A file that begins with a big-endian or UTF-8 mark reads as garbage through
+// Windows' profile functions: it is replaced, as a save replaces it, by the same
+// text in ANSI or UTF-16LE. True when the file needs nothing or was turned.
+bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts);
+
 enum class SettingsFileState { Missing, Readable, Unreadable };
 
 // Whether the file can be read. An unreadable file (locked, no access) must not

@@ -1,0 +1,191 @@
+// The module held to what Windows documents where Wine is kinder: a sound call
+// that waits alertably, profile functions that read a file as UTF-16 only after
+// FF FE, attributes of a link that describe the link. Each layer sits in the
+// module's import table; the clock and timers are virtual.
+#include "support/VirtualSession.h"
+#include "support/WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace tolltone;
+using namespace tolltone::fakes;
+
+namespace {
+
+constexpr uint32_t StrokeFrames = 800;
+
+// A 16-bit mono PCM WAV of frames frames.
+std::string Wave(uint32_t frames) {
+    std::string bytes = "RIFF....WAVEfmt ";
+    const auto add = [&](uint32_t value, int size) { bytes.append(reinterpret_cast<const char*>(&value), size); };
+    add(16, 4), add(1, 2), add(1, 2), add(22050, 4), add(44100, 4), add(2, 2), add(16, 2);
+    bytes += "data";
+    add(frames * 2, 4);
+    for (uint32_t i = 0; i < frames; ++i) add(static_cast<uint16_t>((i % 50) * 600), 2);
+    const uint32_t riff = static_cast<uint32_t>(bytes.size() - 8);
+    std::memcpy(bytes.data() + 4, &riff, 4);
+    return bytes;
+}
+
+std::string Utf16Le(const std::wstring& text) {
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.c_str()), text.size() * sizeof(wchar_t));
+}
+
+std::string Utf16Be(const std::wstring& text) {
+    std::string bytes = "\xFE\xFF";
+    for (wchar_t c : text) bytes += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+    return bytes;
+}
+
+std::string Utf8Marked(const std::wstring& text) {
+    std::string bytes(static_cast<size_t>(::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
+    bytes.pop_back();
+    return "\xEF\xBB\xBF" + bytes;
+}
+
+// Windows' profile functions take a file for UTF-16 only when it begins with
+// FF FE; a big-endian or UTF-8-marked file is read as ANSI bytes, and its first
+// section, behind the mark, is not found: every read gives the default.
+DWORD WINAPI ProfileAsWindows(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
+    const std::string head = ReadBytes(file).substr(0, 3);
+    if (head.rfind("\xFE\xFF", 0) == 0 || head == "\xEF\xBB\xBF") {
+        const std::wstring value = fallback != nullptr ? fallback : L"";
+        const size_t n = value.size() < units ? value.size() : units - 1;
+        std::wmemcpy(out, value.c_str(), n);
+        out[n] = L'\0';
+        return static_cast<DWORD>(n);
+    }
+    return ::GetPrivateProfileStringW(section, key, fallback, out, units, file);
+}
+
+// On Windows the attributes of a symbolic link describe the link, not the file
+// it names: an edit of that file changes nothing they say.
+std::wstring LinkPath;
+BOOL WINAPI AttributesOfALink(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out) {
+    if (LinkPath != path) return ::GetFileAttributesExW(path, level, out);
+    auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
+    *data = WIN32_FILE_ATTRIBUTE_DATA{};
+    data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
+    data->ftLastWriteTime = FILETIME{0x12345678, 0x01DB0000};
+    return TRUE;
+}
+
+class AsWindowsDocumentsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const wchar_t* sub : {L"\\Norvex", L"\\Norvex\\Quiver"}) ::CreateDirectoryW((folder_.Path() + sub).c_str(), nullptr);
+        ASSERT_TRUE(WriteBytes(wave_, Wave(StrokeFrames)));
+    }
+    void TearDown() override {
+        module_.Reset();
+        for (const wchar_t* name : {L"\\Norvex\\Quiver\\Tolltone.ini", L"\\Norvex\\Quiver", L"\\Norvex"}) {
+            ::DeleteFileW((folder_.Path() + name).c_str());
+            ::RemoveDirectoryW((folder_.Path() + name).c_str());
+        }
+        VirtualSession::appData.clear();
+        VirtualSession::alertableSound = false;
+        LinkPath.clear();
+    }
+
+    std::wstring Settings(const wchar_t* signalAndInterval, const wchar_t* more = L"") const {
+        return std::wstring(L"[Tolltone]\r\nEnable=1\r\n") + signalAndInterval + L"\r\nTimeType=0\r\nWaveName=" + wave_ +
+               L"\r\n" + more + L"[Other]\r\n名前=値 ☃\r\n";
+    }
+
+    // Loads the module into a session at the given time with the per-user file.
+    void Start(int64_t atMs) {
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        VirtualSession::Install(module_.Get());
+        VirtualSession::appData = folder_.Path();
+        VirtualSession::nowMs = atMs;
+        Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(window_.Get());
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+        ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), 1);
+    }
+
+    TempFolder folder_{L"as-windows"};
+    const std::wstring file_ = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.ini";
+    const std::wstring wave_ = folder_.File(L"stroke.wav");
+    UniqueWindow window_{::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)};
+    UniqueModule module_;
+};
+
+} // namespace
+
+// Ten strokes at 10:00, in order, whatever the sound call does while it plays:
+// one call, no call inside another, all strokes in it.
+TEST_F(AsWindowsDocumentsTest, TheStrikeKeepsItsOrderWhenTheSoundCallWaitsAlertably) {
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(Settings(L"SignalType=1\r\nInterval=3600"))));
+    VirtualSession::alertableSound = true;
+    Start(VirtualSession::At(9, 59, 58));
+    VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+    ::SleepEx(0, TRUE);  // whatever was queued on this thread has run now
+    ASSERT_EQ(VirtualSession::sounds.size(), 1u);
+    EXPECT_EQ(VirtualSession::sounds[0].flags, static_cast<DWORD>(SND_ASYNC | SND_MEMORY));
+    EXPECT_EQ(VirtualSession::Strokes(StrokeFrames * 2), 10);
+    EXPECT_EQ(VirtualSession::deepestSound, 1) << "a sound call ran inside another";
+}
+
+// A strike that runs past the next chime minute is replaced by that minute's
+// whole strike, never mixed with it: one call a minute, one image each.
+TEST_F(AsWindowsDocumentsTest, AStrikeDuringAStrikeReplacesIt) {
+    const std::wstring long_ = folder_.File(L"long.wav");
+    ASSERT_TRUE(WriteBytes(long_, Wave(22050 * 7)));
+    std::wstring text = Settings(L"SignalType=1\r\nInterval=60");
+    text.replace(text.find(wave_), wave_.size(), long_);
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
+    VirtualSession::alertableSound = true;
+    Start(VirtualSession::At(9, 59, 58));
+    VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
+    ::SleepEx(0, TRUE);
+    ASSERT_EQ(VirtualSession::sounds.size(), 2u);
+    for (const SoundCall& call : VirtualSession::sounds) EXPECT_EQ(call.imageDataBytes, 10u * 22050 * 7 * 2);
+    EXPECT_EQ(VirtualSession::deepestSound, 1);
+}
+
+// A big-endian or UTF-8-marked file reaches the first read as a file Windows
+// reads: the user's values are read, kept at the unload, and every other line
+// keeps its text.
+TEST_F(AsWindowsDocumentsTest, FilesWindowsWouldReadAsGarbageAreTurnedFirst) {
+    const std::wstring text = Settings(L"SignalType=0\r\nInterval=1800", L"Volume=40\r\n");
+    for (const std::string& bytes : {Utf16Be(text), Utf8Marked(text)}) {
+        SCOPED_TRACE(bytes.substr(0, 2) == "\xFE\xFF" ? "big-endian" : "UTF-8 with a mark");
+        ASSERT_TRUE(WriteBytes(file_, bytes));
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        VirtualSession::Install(module_.Get());
+        VirtualSession::appData = folder_.Path();
+        PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileAsWindows));
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1);
+        module_.Reset();
+        const std::string saved = ReadBytes(file_);
+        EXPECT_TRUE(saved.rfind("\xFF\xFE", 0) == 0 || saved.find('\0') == std::string::npos) << "one encoding Windows reads";
+        const std::wstring read = DecodeProfile(saved);
+        for (const wchar_t* line : {L"Interval=1800\r\n", L"Volume=40\r\n", L"[Other]\r\n名前=値 ☃\r\n"})
+            EXPECT_NE(read.find(line), std::wstring::npos) << std::string(line, line + std::wcslen(line));
+    }
+}
+
+// The change check sees an edit of the file a link names, though the link's
+// own attributes never change: Volume=50 written after the start applies at
+// the next chime minute.
+TEST_F(AsWindowsDocumentsTest, AnEditBehindALinkIsSeen) {
+    const std::wstring text = Settings(L"SignalType=0\r\nInterval=60");
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
+    LinkPath = file_;
+    Start(VirtualSession::At(9, 59, 58));
+    PatchImport(module_.Get(), "GetFileAttributesExW", reinterpret_cast<void*>(&AttributesOfALink));
+    VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+    ASSERT_EQ(VirtualSession::sounds.size(), 1u);
+    EXPECT_FALSE(VirtualSession::sounds[0].name.empty()) << "full volume plays the file by name";
+    ::Sleep(20);  // a later write time
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"Tolltone", L"Volume", L"50", file_.c_str()));
+    VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
+    ASSERT_EQ(VirtualSession::sounds.size(), 2u);
+    EXPECT_EQ(VirtualSession::sounds[1].imageDataBytes, StrokeFrames * 2) << "the edit was not seen";
+}

@@ -1,0 +1,155 @@
+#pragma once
+// A whole session of the module in a fraction of a second: its clock, its
+// timers and its sound call are the host's, through the module's import table.
+// The per-user folder and the host's own path can be moved to a folder of the
+// test's, so sessions run side by side. Optionally the sound call waits
+// alertably, as nothing on Windows promises it will not.
+#include "support/ImportPatch.h"
+
+#include <mmsystem.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tolltone::fakes {
+
+struct SoundCall {
+    DWORD flags;
+    std::wstring name;          // a name, or empty for an image
+    uint32_t imageDataBytes;    // an image's data chunk
+    int64_t atMs;               // the virtual time of the call
+};
+
+struct VirtualTimer {
+    HWND window;
+    UINT_PTR id;
+    int64_t dueMs;
+    TIMERPROC procedure;
+};
+
+class VirtualSession {
+public:
+    // Virtual time: milliseconds since 2026-12-08 00:00 local, a Tuesday.
+    static inline int64_t nowMs = 0;
+    static inline std::vector<VirtualTimer> timers;
+    static inline std::vector<SoundCall> sounds;
+    static inline int soundDepth = 0, deepestSound = 0;  // calls inside a call
+    static inline bool alertableSound = false;
+    static inline std::wstring appData;     // empty: the real folder
+    static inline std::wstring hostPath;    // empty: the real executable
+
+    static int64_t At(int hour, int minute, int second, int ms = 0) {
+        return ((hour * 60 + minute) * 60 + second) * 1000LL + ms;
+    }
+
+    // Points the module's clock, timer, sound and folder calls at the session.
+    static void Install(HMODULE module) {
+        nowMs = 0;
+        timers.clear();
+        sounds.clear();
+        soundDepth = deepestSound = 0;
+        PatchImport(module, "GetLocalTime", reinterpret_cast<void*>(&LocalTime));
+        PatchImport(module, "GetTickCount", reinterpret_cast<void*>(&TickCount));
+        PatchImport(module, "GetTickCount64", reinterpret_cast<void*>(&TickCount64));
+        PatchImport(module, "Sleep", reinterpret_cast<void*>(&Sleep));
+        PatchImport(module, "SetTimer", reinterpret_cast<void*>(&SetTimer));
+        PatchImport(module, "KillTimer", reinterpret_cast<void*>(&KillTimer));
+        PatchImport(module, "PlaySoundW", reinterpret_cast<void*>(&PlaySound));
+        PatchImport(module, "GetProcAddress", reinterpret_cast<void*>(&ProcAddress));
+        PatchImport(module, "SHGetFolderPathW", reinterpret_cast<void*>(&FolderPath));
+        PatchImport(module, "GetModuleFileNameW", reinterpret_cast<void*>(&ModuleFileName));
+    }
+
+    // Moves the clock on to untilMs, running every timer that falls due on the
+    // way as the host's message loop would.
+    static void RunUntil(int64_t untilMs) {
+        for (;;) {
+            size_t next = timers.size();
+            for (size_t i = 0; i < timers.size(); ++i)
+                if (timers[i].dueMs <= untilMs && (next == timers.size() || timers[i].dueMs < timers[next].dueMs)) next = i;
+            if (next == timers.size()) break;
+            const VirtualTimer timer = timers[next];
+            if (timer.dueMs > nowMs) nowMs = timer.dueMs;
+            timers[next].dueMs = nowMs + 60000;  // a window timer repeats until killed
+            timer.procedure(timer.window, WM_TIMER, timer.id, static_cast<DWORD>(nowMs));
+        }
+        if (untilMs > nowMs) nowMs = untilMs;
+    }
+
+    // The strokes in the sound calls: an image's data over the stroke's, a name as one.
+    static int Strokes(uint32_t strokeBytes) {
+        int strokes = 0;
+        for (const SoundCall& call : sounds)
+            strokes += call.name.empty() ? static_cast<int>(call.imageDataBytes / strokeBytes) : 1;
+        return strokes;
+    }
+
+private:
+    static void WINAPI LocalTime(SYSTEMTIME* time) {
+        const int64_t seconds = nowMs / 1000;
+        *time = SYSTEMTIME{2026, 12, static_cast<WORD>((2 + seconds / 86400) % 7), static_cast<WORD>(8 + seconds / 86400),
+                           static_cast<WORD>(seconds / 3600 % 24), static_cast<WORD>(seconds / 60 % 60),
+                           static_cast<WORD>(seconds % 60), static_cast<WORD>(nowMs % 1000)};
+    }
+    static DWORD WINAPI TickCount() { return static_cast<DWORD>(nowMs); }
+    static ULONGLONG WINAPI TickCount64() { return static_cast<ULONGLONG>(nowMs); }
+    static void WINAPI Sleep(DWORD ms) { nowMs += ms; }
+    static UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
+        if (window == nullptr) return 0x8000;  // a thread timer nobody could kill
+        KillTimer(window, id);
+        timers.push_back({window, id, nowMs + elapse, procedure});
+        return id;
+    }
+    static BOOL WINAPI KillTimer(HWND window, UINT_PTR id) {
+        for (size_t i = 0; i < timers.size(); ++i)
+            if (timers[i].window == window && timers[i].id == id) {
+                timers.erase(timers.begin() + static_cast<std::ptrdiff_t>(i));
+                return TRUE;
+            }
+        return FALSE;
+    }
+    static BOOL WINAPI PlaySound(LPCWSTR sound, HMODULE, DWORD flags) {
+        ++soundDepth;
+        if (soundDepth > deepestSound) deepestSound = soundDepth;
+        SoundCall call{flags, {}, 0, nowMs};
+        if (sound != nullptr && (flags & SND_MEMORY) != 0) {
+            const auto* image = reinterpret_cast<const BYTE*>(sound);
+            uint32_t riffSize = 0;
+            std::memcpy(&riffSize, image + 4, 4);
+            for (uint32_t at = 12; at + 8 <= riffSize + 8;) {
+                uint32_t size = 0;
+                std::memcpy(&size, image + at + 4, 4);
+                if (std::memcmp(image + at, "data", 4) == 0) call.imageDataBytes = size;
+                at += 8 + size + (size & 1);
+            }
+        } else if (sound != nullptr) {
+            call.name = sound;
+        }
+        sounds.push_back(call);
+        // Windows may run queued calls of this thread in here.
+        if (alertableSound) ::SleepEx(30, TRUE);
+        --soundDepth;
+        return TRUE;
+    }
+    static FARPROC WINAPI ProcAddress(HMODULE module, LPCSTR name) {
+        if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::strcmp(name, "PlaySoundW") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&PlaySound));
+        return ::GetProcAddress(module, name);
+    }
+    static HRESULT WINAPI FolderPath(HWND window, int folder, HANDLE token, DWORD flags, LPWSTR path) {
+        if (appData.empty() || (folder & 0xFF) != CSIDL_APPDATA) return ::SHGetFolderPathW(window, folder, token, flags, path);
+        std::wcscpy(path, appData.c_str());
+        return S_OK;
+    }
+    static DWORD WINAPI ModuleFileName(HMODULE module, LPWSTR path, DWORD units) {
+        if (module != nullptr || hostPath.empty()) return ::GetModuleFileNameW(module, path, units);
+        if (hostPath.size() >= units) return 0;
+        std::wcscpy(path, hostPath.c_str());
+        return static_cast<DWORD>(hostPath.size());
+    }
+};
+
+} // namespace tolltone::fakes
