@@ -7,9 +7,31 @@
 namespace tolltone {
 namespace {
 
+void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept;
+
+// The timer of a module whose file could not be read yet: enabled or not, the
+// next minute reads it again.
+int ArmWithRetry(ChimeModule& module) {
+    Win32ChimeEnvironment environment(module.ParentWindow, module.TimerWindow, ChimeTimerProc);
+    const int armed = ArmChimeTimer(static_cast<const ChimeSettings&>(module), environment);
+    if (armed == 0 && module.SettingsUnread) environment.SetChimeTimer(ArmDelayMs(environment.Now().second));
+    return armed;
+}
+
 void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     ChimeModule* module = CurrentModule;
     if (timerId != ChimeTimerId || module == nullptr) return;
+    if (module->SettingsUnread) {
+        if (!RetryUnreadSettings(*module)) {
+            ArmWithRetry(*module);
+            return;
+        }
+        // Read at last: the minute goes on as the file says, disabled included.
+        if (module->Enable == 0) {
+            StopChimeTimer(*module);
+            return;
+        }
+    }
     RefreshBeforeTick(*module);
     Win32ChimeEnvironment environment(module->ParentWindow, module->TimerWindow, ChimeTimerProc);
     ChimeTick(*module, module->LastMinute, environment);
@@ -17,10 +39,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
 
 } // namespace
 
-int ArmChimeTimer(ChimeModule& module) {
-    Win32ChimeEnvironment environment(module.ParentWindow, module.TimerWindow, ChimeTimerProc);
-    return ArmChimeTimer(static_cast<const ChimeSettings&>(module), environment);
-}
+int ArmChimeTimer(ChimeModule& module) { return ArmWithRetry(module); }
 
 BOOL StopChimeTimer(ChimeModule& module) {
     if (module.TimerWindow == nullptr) return FALSE;

@@ -41,7 +41,10 @@ int WINAPI Setting() noexcept {
     if (BringSettingDialogToFront()) return 0;
     StopChimeTimer(*module);
     const INT_PTR result = RunSettingDialog(*module);
-    if (result == 1) module->SettingsLoaded = true;
+    if (result == 1) {
+        module->SettingsLoaded = true;  // the user chose every value
+        module->SettingsUnread = false;
+    }
     if (result != 0) {
         if (module->SettingsLoaded) {
             if (!module->SettingsFile.valid) PrepareSettingsFile(*module);  // no InitialLoad before
@@ -72,9 +75,13 @@ int WINAPI InitialLoad(int portableMode) noexcept {
     if (module == nullptr) return 0;
     module->PortableMode = portableMode;
     PrepareSettingsFile(*module);
-    const InitialLoadOutcome outcome = InitialLoadSettings(*module, module->PortableMode, module->Instance);
+    const InitialLoadOutcome outcome =
+        InitialLoadSettings(*module, module->SettingsFile, module->PortableMode, module->Instance);
     module->SettingsLoaded = outcome.settingsLoaded;
+    module->SettingsUnread = !outcome.settingsLoaded && module->SettingsFile.valid;
     if (outcome.settingsLoaded) NoteSettingsFileRead(*module);
+    // Optional keys not all read are read again at the next minute.
+    if (!outcome.optionalRead) module->SettingsStamp = SettingsFileStamp{};
     return outcome.result;
 }
 

@@ -37,6 +37,19 @@ inline void RefreshOptionalKeys(ChimeModule& module) {
     RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module);
 }
 
+// A settings file that could not be read at InitialLoad, read again: true when
+// the record now holds its values (and may be saved over it).
+inline bool RetryUnreadSettings(ChimeModule& module) {
+    ChimeSettings read;
+    const SettingsRead result = ReadSettings(module.SettingsFile, module.Instance, read);
+    if (!result.complete) return false;
+    static_cast<ChimeSettings&>(module) = read;
+    module.SettingsUnread = false;
+    module.SettingsLoaded = true;
+    if (result.optionalComplete) NoteSettingsFileRead(module);
+    return true;
+}
+
 // Before a tick decides; nothing at all while no minute can chime.
 inline void RefreshBeforeTick(ChimeModule& module) {
     if (module.Enable != 0 && module.Interval != NoChime) RefreshOptionalKeys(module);

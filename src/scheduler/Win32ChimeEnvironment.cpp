@@ -22,7 +22,14 @@ void Win32ChimeEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds)
 void Win32ChimeEnvironment::SetChimeTimer(unsigned elapseMs) {
     if (timerWindow_ != nullptr && timerWindow_ != parent_) KillChimeTimer();  // the host changed windows
     if (parent_ == nullptr) return;
-    if (::SetTimer(parent_, ChimeTimerId, elapseMs, callback_) != 0) timerWindow_ = parent_;
+    // A timer that could not be set leaves the module silent until the next
+    // StartModule or OK: a moment's shortage of the system's timers is tried
+    // again at once, a lasting one is not waited out on the host's thread.
+    for (int attempt = 0; attempt < 3; ++attempt)
+        if (::SetTimer(parent_, ChimeTimerId, elapseMs, callback_) != 0) {
+            timerWindow_ = parent_;
+            return;
+        }
 }
 
 void Win32ChimeEnvironment::KillChimeTimer() {

@@ -14,13 +14,14 @@ namespace {
 
 struct KeyPath {
     wchar_t text[PathUnits] = {};
+    bool valid = false;  // an empty path would name HKEY_CURRENT_USER itself
 };
 
 KeyPath LegacyKeyPath(HINSTANCE strings) {
     KeyPath path;
     const ResourceText parent = LoadResourceText(strings, IDS_LEGACY_KEY);
     const ResourceText name = LoadResourceText(strings, IDS_SECTION);
-    ConcatText<wchar_t>(path.text, PathUnits, {parent.text, name.text});
+    path.valid = parent.loaded && name.loaded && ConcatText<wchar_t>(path.text, PathUnits, {parent.text, name.text});
     return path;
 }
 
@@ -47,27 +48,35 @@ constexpr LegacyNumber LegacyNumbers[] = {
 } // namespace
 
 bool LegacyKeyExists(HINSTANCE strings) {
-    return static_cast<bool>(OpenKey(HKEY_CURRENT_USER, LegacyKeyPath(strings).text));
+    const KeyPath path = LegacyKeyPath(strings);
+    return path.valid && static_cast<bool>(OpenKey(HKEY_CURRENT_USER, path.text));
 }
 
 bool ReadLegacySettings(HINSTANCE strings, ChimeSettings& settings) {
+    const KeyPath path = LegacyKeyPath(strings);
     HKEY opened = nullptr;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, LegacyKeyPath(strings).text, 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, &opened, nullptr) != ERROR_SUCCESS)
+    if (!path.valid || ::RegCreateKeyExW(HKEY_CURRENT_USER, path.text, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                         &opened, nullptr) != ERROR_SUCCESS)
         return false;
     const UniqueRegistryKey key(opened);
 
+    // A value that could not be read keeps the field and the whole key.
+    bool complete = true;
     for (const LegacyNumber& number : LegacyNumbers) {
         const ResourceText name = LoadResourceText(strings, number.nameId);
+        complete = complete && name.loaded;
+        if (!name.loaded) continue;
         int32_t value = 0;
         DWORD size = sizeof value;
         const LONG result = ::RegQueryValueExW(key.Get(), name.text, nullptr, nullptr,
                                                reinterpret_cast<BYTE*>(&value), &size);
         if (result == ERROR_SUCCESS && size == sizeof value) settings.*number.field = value;
         else if (result == ERROR_FILE_NOT_FOUND) settings.*number.field = number.fallback;
+        else if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) complete = false;  // too long: never usable
     }
 
     const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
+    if (!waveKey.loaded) return false;
     wchar_t wave[PathUnits] = {};
     DWORD size = sizeof wave;
     const LONG result = ::RegQueryValueExW(key.Get(), waveKey.text, nullptr, nullptr,
@@ -79,13 +88,16 @@ bool ReadLegacySettings(HINSTANCE strings, ChimeSettings& settings) {
         std::wcscpy(settings.WaveName, wave);
     } else if (result == ERROR_FILE_NOT_FOUND) {
         settings.WaveName[0] = L'\0';
+    } else if (result != ERROR_MORE_DATA) {
+        complete = false;
     }
-    return true;
+    return complete;
 }
 
 void DeleteLegacyKey(HINSTANCE strings) {
     const ResourceText parentPath = LoadResourceText(strings, IDS_LEGACY_KEY);
     const ResourceText name = LoadResourceText(strings, IDS_SECTION);
+    if (!parentPath.loaded || !name.loaded) return;
     const UniqueRegistryKey parent = OpenKey(HKEY_CURRENT_USER, parentPath.text);
     if (parent) ::SHDeleteKeyW(parent.Get(), name.text);
 }

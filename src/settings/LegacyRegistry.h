@@ -10,8 +10,9 @@ namespace tolltone {
 bool LegacyKeyExists(HINSTANCE strings);
 
 // Reads the five values over settings. A missing value gives its default; a
-// value that cannot be read as stored (wrong size, no access) keeps what
-// settings held. False when the key could not be opened (nothing is read).
+// value stored in a form the module cannot take (wrong size, too long) keeps
+// what settings held. False when the key could not be opened or a value could
+// not be read (no access, an I/O error): the key must stay for the next start.
 bool ReadLegacySettings(HINSTANCE strings, ChimeSettings& settings);
 
 void DeleteLegacyKey(HINSTANCE strings);

@@ -4,6 +4,7 @@
 #include "resources/ResourceText.h"
 #include "settings/IniInteger.h"
 #include "settings/ProfileEncoding.h"
+#include "settings/ProfileRead.h"
 #include "win32/UniqueHandle.h"
 
 namespace tolltone {
@@ -19,36 +20,43 @@ struct ShortValue {
     bool whole = false;
 };
 
-ShortValue ReadShortValue(const SettingsPath& path, const wchar_t* section, HINSTANCE strings, UINT keyId,
-                          DWORD units = ShortUnits) {
-    ShortValue value;
-    const ResourceText key = LoadResourceText(strings, keyId);
-    const DWORD length = ::GetPrivateProfileStringW(section, key.text, L"", value.text, units, path.text);
-    value.whole = length < units - 1;
-    return value;
-}
+// Reads the keys of one section; complete stays true only while every key's
+// name loaded and every read reached the file.
+struct OptionalReader {
+    const SettingsPath& path;
+    const wchar_t* section;
+    HINSTANCE strings;
+    bool complete = true;
 
-void LoadQuietSettings(const SettingsPath& path, const wchar_t* section, HINSTANCE strings, QuietSettings& quiet) {
-    const ShortValue hours = ReadShortValue(path, section, strings, IDS_KEY_QUIET_HOURS);
+    ShortValue Short(UINT keyId, DWORD units = ShortUnits) {
+        ShortValue value;
+        const ResourceText key = LoadResourceText(strings, keyId);
+        const ProfileValue read = ReadProfileValue(section, key.text, value.text, units, path.text);
+        complete = complete && key.loaded && read.read;
+        value.whole = read.length < units - 1;
+        return value;
+    }
+    // The names are taken as WaveName is: any text, up to the path limit.
+    void Name(UINT keyId, wchar_t* name) {
+        const ResourceText key = LoadResourceText(strings, keyId);
+        complete = complete && key.loaded && ReadProfileValue(section, key.text, name, PathUnits, path.text).read;
+    }
+};
+
+void LoadQuietSettings(OptionalReader& reader, QuietSettings& quiet) {
+    const ShortValue hours = reader.Short(IDS_KEY_QUIET_HOURS);
     quiet.Hours = hours.whole ? ParseQuietHours(hours.text) : QuietHours{};
-    quiet.WhenBusy = ParseIniInteger(ReadShortValue(path, section, strings, IDS_KEY_QUIET_WHEN_BUSY).text, 0);
-    quiet.WhenLocked = ParseIniInteger(ReadShortValue(path, section, strings, IDS_KEY_QUIET_WHEN_LOCKED).text, 0);
-    const ShortValue days = ReadShortValue(path, section, strings, IDS_KEY_QUIET_DAYS, DaysUnits);
+    quiet.WhenBusy = ParseIniInteger(reader.Short(IDS_KEY_QUIET_WHEN_BUSY).text, 0);
+    quiet.WhenLocked = ParseIniInteger(reader.Short(IDS_KEY_QUIET_WHEN_LOCKED).text, 0);
+    const ShortValue days = reader.Short(IDS_KEY_QUIET_DAYS, DaysUnits);
     quiet.Days = days.whole ? ParseQuietDays(days.text) : 0;
 }
 
-// The names are taken as WaveName is: any text, up to the path limit.
-void LoadSoundSettings(const SettingsPath& path, const wchar_t* section, HINSTANCE strings, SoundSettings& sounds) {
-    const struct { UINT keyId; wchar_t* name; } names[] = {
-        {IDS_KEY_HOUR_WAVE_NAME, sounds.HourWaveName},
-        {IDS_KEY_HALF_WAVE_NAME, sounds.HalfWaveName},
-        {IDS_KEY_QUARTER_WAVE_NAME, sounds.QuarterWaveName},
-    };
-    for (const auto& entry : names) {
-        const ResourceText key = LoadResourceText(strings, entry.keyId);
-        ::GetPrivateProfileStringW(section, key.text, L"", entry.name, PathUnits, path.text);
-    }
-    const ShortValue volume = ReadShortValue(path, section, strings, IDS_KEY_VOLUME);
+void LoadSoundSettings(OptionalReader& reader, SoundSettings& sounds) {
+    reader.Name(IDS_KEY_HOUR_WAVE_NAME, sounds.HourWaveName);
+    reader.Name(IDS_KEY_HALF_WAVE_NAME, sounds.HalfWaveName);
+    reader.Name(IDS_KEY_QUARTER_WAVE_NAME, sounds.QuarterWaveName);
+    const ShortValue volume = reader.Short(IDS_KEY_VOLUME);
     sounds.Volume = volume.whole ? ParseVolume(volume.text) : FullVolume;
 }
 
@@ -80,10 +88,19 @@ SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path) {
     return stamp;
 }
 
-void LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+bool LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
     const ResourceText section = LoadResourceText(strings, IDS_SECTION);
-    LoadQuietSettings(path, section.text, strings, settings.Quiet);
-    LoadSoundSettings(path, section.text, strings, settings.Sounds);
+    if (!section.loaded) return false;
+    // Read into a copy: keys that could not all be read leave the record's as they were.
+    QuietSettings quiet;
+    SoundSettings sounds;
+    OptionalReader reader{path, section.text, strings};
+    LoadQuietSettings(reader, quiet);
+    LoadSoundSettings(reader, sounds);
+    if (!reader.complete) return false;
+    settings.Quiet = quiet;
+    settings.Sounds = sounds;
+    return true;
 }
 
 bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, SettingsFileStamp& known,
@@ -96,8 +113,10 @@ bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, Settin
     const bool foreign = HasForeignMark(path.text);
     if (foreign && !TurnForeignSettingsFile(path, LoadSettingsTexts(strings))) return false;
     // Stamped before the read: a write during the read shows at the next check.
-    known = foreign ? ReadSettingsFileStamp(path) : now;
-    LoadOptionalSettings(path, strings, settings);
+    // A read that failed keeps the old stamp: it is tried again next minute.
+    const SettingsFileStamp stamp = foreign ? ReadSettingsFileStamp(path) : now;
+    if (!LoadOptionalSettings(path, strings, settings)) return false;
+    known = stamp;
     return true;
 }
 

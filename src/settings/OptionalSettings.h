@@ -23,7 +23,8 @@ bool SameStamp(const SettingsFileStamp& a, const SettingsFileStamp& b);
 SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path);
 
 // Reads the optional keys into settings; the five settings are left alone.
-void LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
+// False, and settings unchanged, when a key's name or value could not be read.
+bool LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
 
 // Reads the optional keys again when the file's stamp differs from known, and
 // then remembers the stamp. True when they were read.

@@ -7,6 +7,7 @@
 #include "settings/IniInteger.h"
 #include "settings/OptionalSettings.h"
 #include "settings/ProfileEncoding.h"
+#include "settings/ProfileRead.h"
 #include "settings/ReplacingSave.h"
 #include "win32/UniqueHandle.h"
 
@@ -101,7 +102,8 @@ SettingsPath PerUserSettingsPath(HINSTANCE strings, UINT makerFolderId) {
     const ResourceText maker = LoadResourceText(strings, makerFolderId);
     const ResourceText host = LoadResourceText(strings, IDS_HOST_FOLDER);
     const ResourceText file = LoadResourceText(strings, IDS_SETTINGS_FILE);
-    path.valid = JoinPath<wchar_t>(path.text, PathUnits, {appData, maker.text, host.text, file.text});
+    path.valid = maker.loaded && host.loaded && file.loaded &&
+                 JoinPath<wchar_t>(path.text, PathUnits, {appData, maker.text, host.text, file.text});
     return path;
 }
 
@@ -116,7 +118,7 @@ SettingsPath HostDirectorySettingsPath(HINSTANCE strings) {
     if (length == 0 || length >= PathUnits) return path;  // a cut name is a wrong folder
     DirectoryName(directory, directory, PathUnits, NoDoubleByte{});
     const ResourceText file = LoadResourceText(strings, IDS_SETTINGS_FILE);
-    path.valid = JoinPath<wchar_t>(path.text, PathUnits, {directory, file.text});
+    path.valid = file.loaded && JoinPath<wchar_t>(path.text, PathUnits, {directory, file.text});
     return path;
 }
 
@@ -130,6 +132,8 @@ SettingsTexts LoadSettingsTexts(HINSTANCE strings) {
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) texts.keys[i] = LoadResourceText(strings, IntegerKeys[i].keyId);
     texts.keys[std::size(IntegerKeys)] = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
     texts.copyName = LoadResourceText(strings, IDS_SETTINGS_COPY_FILE);
+    texts.loaded = texts.section.loaded && texts.copyName.loaded;
+    for (const ResourceText& key : texts.keys) texts.loaded = texts.loaded && key.loaded;
     return texts;
 }
 
@@ -157,7 +161,7 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 }
 
 bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
-    if (!path.valid || ::GetFileAttributesW(path.text) != INVALID_FILE_ATTRIBUTES) return false;
+    if (!path.valid || !texts.loaded || ::GetFileAttributesW(path.text) != INVALID_FILE_ATTRIBUTES) return false;
     const StagingPattern pattern = SplitCopyName(texts.copyName.text);
     wchar_t directory[PathUnits] = {};
     DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
@@ -181,6 +185,7 @@ bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {
     if (!path.valid || !HasForeignMark(path.text)) return true;
+    if (!texts.loaded) return false;
     const SettingsPath target = LinkTarget(path);
     const StagingNames staging = UniqueStagingNames(target, texts);
     if (!staging.writing.valid || !staging.complete.valid) return false;
@@ -198,23 +203,33 @@ SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
                                                                           : SettingsFileState::Unreadable;
 }
 
-int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+SettingsRead ReadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+    SettingsRead result;
     if (!path.valid) {
         settings = ChimeSettings{};
-        return 0;
+        result.complete = result.optionalComplete = true;
+        return result;
     }
-    TurnForeignSettingsFile(path, LoadSettingsTexts(strings));
-    const ResourceText section = LoadResourceText(strings, IDS_SECTION);
-    for (const IntegerKey& key : IntegerKeys) {
-        const ResourceText name = LoadResourceText(strings, key.keyId);
+    const SettingsTexts texts = LoadSettingsTexts(strings);
+    if (!texts.loaded) return result;  // no name to read by: nothing is known
+    TurnForeignSettingsFile(path, texts);
+    bool complete = true;
+    for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
         wchar_t value[32] = {};
-        ::GetPrivateProfileStringW(section.text, name.text, L"", value, 32, path.text);
-        settings.*key.field = ParseIniInteger(value, key.fallback);
+        complete = ReadProfileValue(texts.section.text, texts.keys[i].text, value, 32, path.text).read && complete;
+        settings.*IntegerKeys[i].field = ParseIniInteger(value, IntegerKeys[i].fallback);
     }
-    LoadOptionalSettings(path, strings, settings);
-    const ResourceText waveKey = LoadResourceText(strings, IDS_KEY_WAVE_NAME);
-    return static_cast<int>(::GetPrivateProfileStringW(section.text, waveKey.text, L"",
-                                                       settings.WaveName, PathUnits, path.text));
+    result.optionalComplete = LoadOptionalSettings(path, strings, settings);
+    const ProfileValue wave = ReadProfileValue(texts.section.text, texts.keys[std::size(IntegerKeys)].text,
+                                               settings.WaveName, PathUnits, path.text);
+    result.complete = complete && wave.read;
+    result.optionalComplete = result.optionalComplete && result.complete;
+    result.waveUnits = static_cast<int>(wave.length);
+    return result;
+}
+
+int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+    return ReadSettings(path, strings, settings).waveUnits;
 }
 
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings) {
@@ -222,7 +237,7 @@ int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSetting
 }
 
 int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
-    if (!path.valid) return 0;
+    if (!path.valid || !texts.loaded) return 0;
     const SettingsPath target = LinkTarget(path);
     const StagingNames staging = UniqueStagingNames(target, texts);
     if (!staging.writing.valid || !staging.complete.valid) return 0;

@@ -26,6 +26,7 @@ struct SettingsTexts {
     ResourceText section;
     ResourceText keys[5];   // in the file's order; WaveName last
     ResourceText copyName;  // the staging copy's name; each save makes it unique
+    bool loaded = false;    // every text: a save without one of them does nothing
 };
 SettingsTexts LoadSettingsTexts(HINSTANCE strings);
 
@@ -55,8 +56,17 @@ enum class SettingsFileState { Missing, Readable, Unreadable };
 // be taken for a missing one: the module would then overwrite it with defaults.
 SettingsFileState ProbeSettingsFile(const SettingsPath& path);
 
-// Reads the five keys into settings (defaults for what is missing); returns the
-// number of units stored in WaveName.
+struct SettingsRead {
+    int waveUnits = 0;             // units stored in WaveName
+    bool complete = false;         // every one of the five keys was read (or is missing)
+    bool optionalComplete = false; // and every optional key
+};
+
+// Reads the five keys and the optional ones into settings (defaults for what is
+// missing). A key that could not be read makes the read incomplete: settings
+// then hold what could be read and must not be saved over the file.
+SettingsRead ReadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
+// The same, giving the number of units stored in WaveName.
 int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings);
 // Writes the five keys in their fixed order into a copy beside the file and puts
 // the copy in the file's place; 1 when the file now holds them, else 0 and the

@@ -10,14 +10,22 @@ namespace {
 
 InitialLoadOutcome MigrateLegacyRegistry(ChimeSettings& settings, const SettingsPath& current, HINSTANCE strings) {
     // Values the registry cannot give keep what the settings file holds.
-    LoadSettings(current, strings, settings);
-    ReadLegacySettings(strings, settings);
+    const SettingsRead file = ReadSettings(current, strings, settings);
+    if (!file.complete) {  // nothing is decided until the file can be read
+        settings = ChimeSettings{};
+        return {0, false, false};
+    }
+    // A key read only in part keeps every value and the key for the next start:
+    // the file's values stand meanwhile.
+    ChimeSettings migrated = settings;
+    if (!ReadLegacySettings(strings, migrated)) return {file.waveUnits, true, file.optionalComplete};
+    settings = migrated;
     if (SaveSettings(current, strings, settings) == 0) {
         // Nothing else holds these values yet: keep the old key for the next start.
-        return {0, true};
+        return {0, true, file.optionalComplete};
     }
     DeleteLegacyKey(strings);
-    return {static_cast<int>(DeleteOldUninstallEntry()), true};
+    return {static_cast<int>(DeleteOldUninstallEntry()), true, file.optionalComplete};
 }
 
 void MigrateOldFolder(HINSTANCE strings, const SettingsTexts& texts) {
@@ -35,10 +43,15 @@ void MigrateOldFolder(HINSTANCE strings, const SettingsTexts& texts) {
 
 } // namespace
 
-InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, int32_t portableMode, HINSTANCE strings) {
-    const SettingsPath current = SettingsFilePath(portableMode, strings);
-    const SettingsPath perUser = PerUserSettingsPath(strings);
+InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPath& current, int32_t portableMode,
+                                       HINSTANCE strings) {
+    const SettingsPath perUser = portableMode != 0 ? PerUserSettingsPath(strings) : current;
     const SettingsTexts texts = LoadSettingsTexts(strings);
+    if (!current.valid) {
+        // No folder to read from or save to: defaults, and nothing stored is touched.
+        settings = ChimeSettings{};
+        return {0, false, false};
+    }
     // A crash between a save's two renames may have left only the complete copy.
     AdoptCompleteCopy(perUser, texts);
     AdoptCompleteCopy(current, texts);
@@ -50,11 +63,15 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, int32_t portable
 
     if (ProbeSettingsFile(current) == SettingsFileState::Unreadable) {
         settings = ChimeSettings{};
-        return {0, false};
+        return {0, false, false};
     }
-    const int loaded = LoadSettings(current, strings, settings);
-    if (perUserExists) return {loaded, true};
-    return {SaveSettings(current, strings, settings), true};
+    const SettingsRead read = ReadSettings(current, strings, settings);
+    if (!read.complete) {
+        settings = ChimeSettings{};
+        return {0, false, false};
+    }
+    if (perUserExists) return {read.waveUnits, true, read.optionalComplete};
+    return {SaveSettings(current, strings, settings), true, read.optionalComplete};
 }
 
 bool RelocateSettingsFile(int32_t toPortable, HINSTANCE strings) {

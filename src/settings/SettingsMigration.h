@@ -3,6 +3,7 @@
 // (registry, then the old maker folder), then the settings file is loaded. And
 // the move of the file between the per-user and the portable location.
 #include "settings/ChimeSettings.h"
+#include "settings/SettingsFile.h"
 
 #include <windows.h>
 
@@ -13,9 +14,13 @@ struct InitialLoadOutcome {
     // False when the settings file exists but could not be read: the record then
     // holds defaults that must never be written over that file.
     bool settingsLoaded = false;
+    bool optionalRead = false;  // the optional keys too
 };
 
-InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, int32_t portableMode, HINSTANCE strings);
+// current is the settings file of the mode, found ahead by the caller: a second
+// look-up that failed must not make the defaults the file's.
+InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPath& current, int32_t portableMode,
+                                       HINSTANCE strings);
 
 // Moves the settings file to the location of toPortable's mode, replacing a file
 // there. True when it was moved.
