@@ -21,6 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const WaveLayout again = ParseWave(image.data(), image.size());
         Check(again.kind == layout.kind && again.dataSize == layout.dataSize && again.formatSize == layout.formatSize &&
               again.dataOffset + again.dataSize == image.size());
+        // A strike that starts at its mark, one frame before it or after silence:
+        // every byte the sizes claim is written, none past them.
+        const uint32_t mark = UsableMarkFrame(layout, FindCueFrame(file.data(), file.size()));
+        Check(mark == 0 || static_cast<uint64_t>(mark) * layout.frameBytes < layout.dataSize);
+        const ImageStart start = size % 2 ? ImageStart{mark, 0} : ImageStart{0, mark};
+        const int strokes = static_cast<int>(size % 3) + 1;
+        std::vector<uint8_t> strike(StrokeImageSize(layout, strokes, start, 1 << 22));
+        if (!strike.empty()) {
+            WriteStrokeImage(file.data(), layout, size % 101, strokes, start, strike.data());
+            Check(ParseWave(strike.data(), strike.size()).dataOffset + ImageDataBytes(layout, strokes, start) == strike.size());
+        }
     }
     FuzzInput input(data, size);
     const std::vector<char16_t> text = input.Text<char16_t>();

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 faketime xvfb xauth
   fonts-ipafont-gothic x11-apps imagemagick
-  fp-utils libchm-bin python3 inotify-tools
+  fp-utils libchm-bin python3 inotify-tools libasound2-dev
 )
 
 missing=()

@@ -15,12 +15,13 @@ stage=build/package
 rm -rf "$stage"
 mkdir -p "$stage" dist
 cp build/windows/bin/Tolltone.dll build/windows/bin/Belfry.chm build/windows/bin/Chime.wav \
-    build/windows/bin/ChimeHour.wav build/windows/bin/ChimeHalf.wav build/windows/bin/ChimeQuarter.wav LICENSE "$stage/"
+    build/windows/bin/ChimeHour.wav build/windows/bin/ChimeHalf.wav build/windows/bin/ChimeQuarter.wav \
+    build/windows/bin/TimeSignal.wav LICENSE "$stage/"
 # A Japanese readme that Notepad shows right: UTF-8 with a byte-order mark, CRLF.
 # Its history comes from the help's one source of it.
 { printf '\xef\xbb\xbf'; python3 scripts/fill-doc.py text help/history.txt package/readme.txt "$version" |
     sed -e 's/$/\r/'; } > "$stage/readme.txt"
-files=(Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav readme.txt LICENSE)
+files=(Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav TimeSignal.wav readme.txt LICENSE)
 (cd "$stage" && sha256sum "${files[@]}" > SHA256SUMS)
 
 # Every entry carries the commit's time (or SOURCE_DATE_EPOCH), so two checkouts agree.

@@ -1,5 +1,6 @@
 #pragma once
 // The one module-state record: the persisted settings and the run-time state.
+#include "scheduler/SignalTick.h"
 #include "settings/ChimeSettings.h"
 #include "settings/OptionalSettings.h"
 #include "settings/SettingsFile.h"
@@ -13,6 +14,9 @@ struct ChimeModule : ChimeSettings {
     HINSTANCE Instance = nullptr;
     HWND ParentWindow = nullptr;
     int16_t LastMinute = -1;
+    // A sound started ahead of its minute, waiting for the check after the
+    // boundary (the chime on the second only).
+    PendingSignal Signal;
     // Unload saves only settings that were loaded (or confirmed by the user): a
     // host that unloads before InitialLoad must not overwrite a stored file with
     // the defaults.

@@ -34,12 +34,20 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     }
     RefreshBeforeTick(*module);
     Win32ChimeEnvironment environment(module->ParentWindow, module->TimerWindow, ChimeTimerProc);
-    ChimeTick(*module, module->LastMinute, environment);
+    if (module->Sounds.OnTheSecond || module->Signal.pending)
+        SignalTick(*module, module->LastMinute, module->Signal, environment);
+    else
+        ChimeTick(*module, module->LastMinute, environment);
 }
 
 } // namespace
 
-int ArmChimeTimer(ChimeModule& module) { return ArmWithRetry(module); }
+// Armed anew (a start, the dialog's OK): a sound started ahead is left to play,
+// unchecked, and the next firing serves the coming minute.
+int ArmChimeTimer(ChimeModule& module) {
+    module.Signal = {};
+    return ArmWithRetry(module);
+}
 
 BOOL StopChimeTimer(ChimeModule& module) {
     if (module.TimerWindow == nullptr) return FALSE;

@@ -24,5 +24,6 @@
 #define IDS_KEY_QUARTER_WAVE_NAME 665
 #define IDS_KEY_VOLUME          666
 #define IDS_KEY_QUIET_DAYS      667
+#define IDS_KEY_ON_THE_SECOND   668
 
 #define IDD_SETTINGS            3000

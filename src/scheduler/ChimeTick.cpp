@@ -2,19 +2,10 @@
 
 #include "scheduler/ChimeRules.h"
 #include "scheduler/MomentRules.h"
+#include "scheduler/SignalTick.h"
 
 namespace tolltone {
 namespace {
-
-// A volume below full plays the scaled sound; a sound that cannot be scaled
-// plays as it is, never not at all.
-void Play(const ChimeSettings& settings, int strokes, const wchar_t* waveName, ChimeEnvironment& env) {
-    const bool strike = settings.SignalType != 0;
-    if (settings.Sounds.Volume != FullVolume && env.PlayAtVolume(strike ? strokes : 1, waveName, settings.Sounds.Volume))
-        return;
-    if (strike) env.StartStrikes(strokes, waveName);
-    else env.PlayOnce(waveName);
-}
 
 void SoundChime(const ChimeSettings& settings, LocalClockReading reading, ChimeEnvironment& env) {
     if (settings.SignalType != 0) reading = env.Now();
@@ -27,8 +18,10 @@ void SoundChime(const ChimeSettings& settings, LocalClockReading reading, ChimeE
         waveName[length] = choice.waveName[length];
     waveName[length] = L'\0';
     if (length == 0) return;
-    Play(settings, choice.strokes, waveName, env);
+    PlayChime(settings, choice.strokes, waveName, env);
 }
+
+} // namespace
 
 // The user's state is asked only when a quiet key needs it, so without the keys
 // a tick does exactly what it always did.
@@ -38,10 +31,19 @@ bool IsQuietMinute(const QuietSettings& quiet, const LocalClockReading& reading,
     return IsQuiet(quiet, reading.hour, reading.minute, activity);
 }
 
-} // namespace
+// A volume below full plays the scaled sound; a sound that cannot be scaled
+// plays as it is, never not at all.
+void PlayChime(const ChimeSettings& settings, int strokes, const wchar_t* waveName, ChimeEnvironment& env) {
+    const bool strike = settings.SignalType != 0;
+    if (settings.Sounds.Volume != FullVolume && env.PlayAtVolume(strike ? strokes : 1, waveName, settings.Sounds.Volume))
+        return;
+    if (strike) env.StartStrikes(strokes, waveName);
+    else env.PlayOnce(waveName);
+}
 
 int ArmChimeTimer(const ChimeSettings& settings, ChimeEnvironment& env) {
     if (settings.Enable == 0) return 0;
+    if (settings.Sounds.OnTheSecond) return ArmSignalTimer(settings, env);
     env.SetChimeTimer(ArmDelayMs(env.Now().second));
     return 1;
 }

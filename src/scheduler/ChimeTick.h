@@ -29,11 +29,26 @@ public:
     virtual bool PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) = 0;
     virtual UserActivity QueryUserActivity() = 0;  // asked only when a quiet key needs it
 
+    // For the chime on the second only. The platform's precise clock in
+    // milliseconds; its minutes begin where the local clock's do.
+    virtual uint64_t PreciseMs() = 0;
+    // The local clock at instant ms of PreciseMs; false when it cannot be told.
+    virtual bool LocalAt(uint64_t ms, LocalClockReading& reading) = 0;
+    // From the start of waveName to its mark (its first cue point), in ms; 0
+    // without one, or for a sound that cannot be played from memory.
+    virtual unsigned MarkMs(const wchar_t* waveName) = 0;
+    // Plays waveName strokes times at volume percent so that its mark lands on
+    // boundaryMs; a boundary already past plays it at once from its start. False
+    // when it cannot be played from memory: nothing was done.
+    virtual bool PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) = 0;
+    virtual void StopMarked() = 0;  // the sound PlayMarked started, if it may still play
+
 protected:
     ~ChimeEnvironment() = default;
 };
 
-// Sets the one-shot timer for the next minute boundary. 1 when enabled, else 0.
+// Sets the one-shot timer for the next minute boundary (on the second: a little
+// before it). 1 when enabled, else 0.
 int ArmChimeTimer(const ChimeSettings& settings, ChimeEnvironment& env);
 
 // True when the current minute is a chime minute; updates lastMinute and gives the
@@ -45,5 +60,13 @@ bool RunIntervalTest(int32_t interval, int16_t& lastMinute, ChimeEnvironment& en
 // of its own), stay silent if the chime minute is a quiet one, else sound; arm
 // again.
 void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, ChimeEnvironment& env);
+
+// Whether the minute of reading is a quiet one; the user's state is asked only
+// when a quiet key needs it.
+bool IsQuietMinute(const QuietSettings& quiet, const LocalClockReading& reading, ChimeEnvironment& env);
+
+// Plays waveName as a chime minute without a mark does: at the module's volume
+// when it can be scaled, strokes times when striking, else as it is.
+void PlayChime(const ChimeSettings& settings, int strokes, const wchar_t* waveName, ChimeEnvironment& env);
 
 } // namespace tolltone

@@ -56,4 +56,30 @@ bool Win32ChimeEnvironment::PlayAtVolume(int strokes, const wchar_t* waveName, i
 
 UserActivity Win32ChimeEnvironment::QueryUserActivity() { return QueryWin32UserActivity(); }
 
+// UTC to the millisecond: the time zone's bias is whole minutes, so local
+// minutes begin where these do.
+constexpr uint64_t FileTimeUnitsPerMs = 10'000;
+
+uint64_t Win32ChimeEnvironment::PreciseMs() { return PreciseFileTime() / FileTimeUnitsPerMs; }
+
+// By the zone's rules for that instant: the minute after 01:59 on a night the
+// clocks go forward is 03:00.
+bool Win32ChimeEnvironment::LocalAt(uint64_t ms, LocalClockReading& reading) {
+    const uint64_t units = ms * FileTimeUnitsPerMs;
+    const FILETIME utcTime{static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)};
+    SYSTEMTIME utc, local;
+    if (!::FileTimeToSystemTime(&utcTime, &utc) || !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local))
+        return false;
+    reading = {local.wHour, local.wMinute, local.wSecond, local.wDayOfWeek};
+    return true;
+}
+
+unsigned Win32ChimeEnvironment::MarkMs(const wchar_t* waveName) { return MarkMilliseconds(waveName); }
+
+bool Win32ChimeEnvironment::PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) {
+    return PlayMarkedImage(strokes, waveName, volume, boundaryMs * FileTimeUnitsPerMs);
+}
+
+void Win32ChimeEnvironment::StopMarked() { StopImageSound(); }
+
 } // namespace tolltone

@@ -21,6 +21,11 @@ public:
     bool StartStrikes(int strokes, const wchar_t* waveName) override;
     bool PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) override;
     UserActivity QueryUserActivity() override;
+    uint64_t PreciseMs() override;
+    bool LocalAt(uint64_t ms, LocalClockReading& reading) override;
+    unsigned MarkMs(const wchar_t* waveName) override;
+    bool PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) override;
+    void StopMarked() override;
 
 private:
     HWND parent_;

@@ -58,6 +58,8 @@ void LoadSoundSettings(OptionalReader& reader, SoundSettings& sounds) {
     reader.Name(IDS_KEY_QUARTER_WAVE_NAME, sounds.QuarterWaveName);
     const ShortValue volume = reader.Short(IDS_KEY_VOLUME);
     sounds.Volume = volume.whole ? ParseVolume(volume.text) : FullVolume;
+    const ShortValue onTheSecond = reader.Short(IDS_KEY_ON_THE_SECOND);
+    sounds.OnTheSecond = onTheSecond.whole && ParseOnTheSecond(onTheSecond.text);
 }
 
 } // namespace

@@ -15,6 +15,7 @@ struct SoundSettings {
     wchar_t HalfWaveName[PathUnits] = {};     // minute :30
     wchar_t QuarterWaveName[PathUnits] = {};  // minutes :15 and :45
     int32_t Volume = FullVolume;              // 0..100
+    bool OnTheSecond = false;                 // "1": chimes start on the boundary, marks land on it
 };
 
 // "0" to "100", blanks allowed around the digits. Anything else (empty, a sign,
@@ -32,6 +33,16 @@ int32_t ParseVolume(const Unit* text) {
     }
     while (*p == Unit(' ') || *p == Unit('\t')) ++p;
     return *p == Unit('\0') ? value : FullVolume;
+}
+
+// "1", blanks allowed around it; anything else keeps the default timing.
+template <class Unit>
+bool ParseOnTheSecond(const Unit* text) {
+    const Unit* p = text;
+    while (*p == Unit(' ') || *p == Unit('\t')) ++p;
+    if (*p++ != Unit('1')) return false;
+    while (*p == Unit(' ') || *p == Unit('\t')) ++p;
+    return *p == Unit('\0');
 }
 
 } // namespace tolltone

@@ -21,6 +21,9 @@ constexpr LONGLONG LargestScaledFile = 16 << 20;
 // All the strokes of a strike are one image: 24 strokes of a 2.6 MiB sound
 // fit. A larger image is not made; the sound is then played as it is.
 constexpr uint64_t LargestImage = 64 << 20;
+constexpr uint64_t FileTimeUnitsPerSecond = 10'000'000;
+// A sound is started at most a minute ahead of its boundary.
+constexpr uint64_t MaxLeadFrames = 60u * 192000u;
 
 struct FileBytes {
     HeapArray<uint8_t> block;
@@ -46,18 +49,62 @@ FileBytes ReadSoundFile(const wchar_t* name) {
 
 } // namespace
 
-bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
+uint64_t PreciseFileTime() {
+    FILETIME now;
+    ::GetSystemTimePreciseAsFileTime(&now);
+    return static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+}
+
+unsigned MarkMilliseconds(const wchar_t* waveName) {
+    const FileBytes file = ReadSoundFile(waveName);
+    if (!file.block) return 0;
+    const WaveLayout layout = ParseWave(file.block.get(), file.size);
+    if (layout.kind == SampleKind::None) return 0;
+    const uint64_t frame = UsableMarkFrame(layout, FindCueFrame(file.block.get(), file.size));
+    return static_cast<unsigned>((frame * 1000 + layout.frameRate - 1) / layout.frameRate);
+}
+
+bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
     const FileBytes file = ReadSoundFile(waveName);
     if (!file.block) return false;
     const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
     if (layout.kind == SampleKind::None) return false;
     if (volume <= 0) return true;
-    const size_t size = StrokeImageSize(layout, strokes, 0, LargestImage);
+    // Without a boundary (the default timing) no clock is read and no mark looked for.
+    const uint64_t mark = boundary != 0 ? UsableMarkFrame(layout, FindCueFrame(bytes, file.size)) : 0;
+    // Frames from now to the boundary, rounded up: the mark never comes early.
+    const auto framesUntil = [&](uint64_t at) -> uint64_t {
+        if (at >= boundary) return 0;
+        return ((boundary - at) * layout.frameRate + FileTimeUnitsPerSecond - 1) / FileTimeUnitsPerSecond;
+    };
+    ImageStart start;
+    const uint64_t now = boundary != 0 ? PreciseFileTime() : 0;
+    if (now < boundary) {  // else late: at once, from the start
+        const uint64_t lead = framesUntil(now);
+        if (lead >= mark) start.silenceFrames = static_cast<uint32_t>(lead - mark > MaxLeadFrames ? MaxLeadFrames : lead - mark);
+        else start.skipFrames = static_cast<uint32_t>(mark - lead);
+    }
+    const size_t size = StrokeImageSize(layout, strokes, start, LargestImage);
     HeapArray<uint8_t> image(size);
     if (size == 0 || !image) return false;
-    WriteStrokeImage(bytes, layout, volume, strokes, 0, image.get());
-    return PlayImageSound(std::move(image), ImageMilliseconds(layout, strokes));
+    WriteStrokeImage(bytes, layout, volume, strokes, start, image.get());
+    // The image took time to make: its silence is shortened by as much, the
+    // header moved on over what is left out.
+    size_t offset = 0;
+    const uint64_t lead = start.silenceFrames != 0 ? framesUntil(PreciseFileTime()) : 0;
+    const uint64_t wanted = lead > mark ? lead - mark : 0;
+    if (wanted < start.silenceFrames) {
+        const uint32_t cut = start.silenceFrames - static_cast<uint32_t>(wanted);
+        offset = static_cast<size_t>(cut) * layout.frameBytes;
+        start.silenceFrames -= cut;
+        WriteImageHeader(bytes, layout, ImageDataBytes(layout, strokes, start), image.get() + offset);
+    }
+    return PlayImageSound(std::move(image), offset, ImageMilliseconds(layout, strokes, start));
+}
+
+bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
+    return PlayMarkedImage(strokes, waveName, volume, 0);
 }
 
 // No SND_FILENAME and no SND_NODEFAULT at full volume, as for the chime: system

@@ -14,6 +14,19 @@ namespace tolltone {
 // nothing was played, and the caller plays the name as it is.
 bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume);
 
+// The platform's precise clock: 100 ns units of UTC.
+uint64_t PreciseFileTime();
+
+// From the start of waveName to its first cue point (within its first 30 s), in
+// milliseconds rounded up; 0 without one or for a sound PlaySoundImage refuses.
+unsigned MarkMilliseconds(const wchar_t* waveName);
+
+// As PlaySoundImage, started now so that the sound's mark (or its first sample)
+// lands on boundary (of PreciseFileTime): after silence, or without the part
+// of its lead-in that is already past. A boundary already past plays it at once
+// from its start.
+bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary);
+
 // The dialog's Test button: at full volume exactly as always, else scaled.
 void PlayTestChime(const wchar_t* waveName, int32_t volume);
 

@@ -28,13 +28,20 @@ bool PlayNamedSound(const wchar_t* name, unsigned flags) {
     return true;
 }
 
-bool PlayImageSound(HeapArray<uint8_t> image, uint64_t milliseconds) {
-    if (!image || !::PlaySoundW(reinterpret_cast<const wchar_t*>(image.get()), nullptr, SND_ASYNC | SND_MEMORY))
+bool PlayImageSound(HeapArray<uint8_t> image, size_t offset, uint64_t milliseconds) {
+    if (!image || !::PlaySoundW(reinterpret_cast<const wchar_t*>(image.get() + offset), nullptr, SND_ASYNC | SND_MEMORY))
         return false;
     FreePlayingImage();  // stopped by this one
     PlayingImage = image.Release();
     PlayingUntil = ::GetTickCount64() + milliseconds + StartAndDrainMs;
     return true;
+}
+
+// On the host's thread, never under the loader lock: the platform's stop waits
+// for its player thread.
+void StopImageSound() {
+    if (PlayingImage == nullptr || ::GetTickCount64() >= PlayingUntil) return;
+    if (::PlaySoundW(nullptr, nullptr, 0)) FreePlayingImage();
 }
 
 // Runs under the loader lock on the host's thread: frees a block or pins a

@@ -13,10 +13,13 @@ namespace tolltone {
 // PlaySoundW(name, flags) with flags of the platform; true when it started.
 bool PlayNamedSound(const wchar_t* name, unsigned flags);
 
-// Plays image (a WAV image of the process heap, taken over in every case)
-// asynchronously; it lasts milliseconds. False when the platform refused it
-// (the image is freed then).
-bool PlayImageSound(HeapArray<uint8_t> image, uint64_t milliseconds);
+// Plays the WAV image at offset bytes into image (a block of the process heap,
+// taken over in every case) asynchronously; it lasts milliseconds. False when
+// the platform refused it (the block is freed then).
+bool PlayImageSound(HeapArray<uint8_t> image, size_t offset, uint64_t milliseconds);
+
+// Stops the image playing, if its time has not passed.
+void StopImageSound();
 
 // At unload (not at process end): the image of a sound that has ended is freed.
 // One that may still be playing is left to the platform, with its sound library

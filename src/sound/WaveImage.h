@@ -111,27 +111,67 @@ inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
     return layout;
 }
 
-// The size of an image of strokes copies of the samples, back to back, after
-// silenceFrames frames of silence; 0 when it would be larger than the
-// platform should be handed (largestImage) or than its 32-bit sizes hold.
-inline size_t StrokeImageSize(const WaveLayout& layout, int strokes, uint32_t silenceFrames = 0,
+// Where an image begins against the first stroke: after frames of silence, or
+// with the stroke's first frames left out.
+struct ImageStart {
+    uint32_t silenceFrames = 0;
+    uint32_t skipFrames = 0;  // fewer than one stroke holds
+};
+
+inline uint64_t ImageDataBytes(const WaveLayout& layout, int strokes, ImageStart start) {
+    return static_cast<uint64_t>(layout.dataSize) * static_cast<uint64_t>(strokes) +
+           (static_cast<uint64_t>(start.silenceFrames) - start.skipFrames) * layout.frameBytes;
+}
+
+// The size of an image of strokes copies of the samples, back to back, from
+// start; 0 when it would be larger than the platform should be handed
+// (largestImage) or than its 32-bit sizes hold.
+inline size_t StrokeImageSize(const WaveLayout& layout, int strokes, ImageStart start = {},
                               uint64_t largestImage = UINT32_MAX) {
-    if (strokes < 1) return 0;
-    const uint64_t data = static_cast<uint64_t>(layout.dataSize) * static_cast<uint64_t>(strokes) +
-                          static_cast<uint64_t>(silenceFrames) * layout.frameBytes;
-    const uint64_t size = wave_detail::ImageOverhead + layout.formatSize + (layout.formatSize & 1u) + data;
+    const uint64_t skipBytes = static_cast<uint64_t>(start.skipFrames) * layout.frameBytes;
+    if (strokes < 1 || (skipBytes != 0 && skipBytes >= layout.dataSize)) return 0;
+    const uint64_t size =
+        wave_detail::ImageOverhead + layout.formatSize + (layout.formatSize & 1u) + ImageDataBytes(layout, strokes, start);
     return size - 8 > UINT32_MAX || size > largestImage ? 0 : static_cast<size_t>(size);
 }
 
 inline size_t ScaledImageSize(const WaveLayout& layout) { return StrokeImageSize(layout, 1); }
 
-// How long an image of strokes copies after silenceFrames frames plays, in
-// milliseconds, rounded up.
-inline uint64_t ImageMilliseconds(const WaveLayout& layout, int strokes, uint32_t silenceFrames = 0) {
+// How long an image of strokes copies from start plays, in milliseconds,
+// rounded up.
+inline uint64_t ImageMilliseconds(const WaveLayout& layout, int strokes, ImageStart start = {}) {
     if (layout.frameBytes == 0 || layout.frameRate == 0 || strokes < 1) return 0;
-    const uint64_t frames = static_cast<uint64_t>(layout.dataSize / layout.frameBytes) * static_cast<uint64_t>(strokes) +
-                            silenceFrames;
+    const uint64_t frames = ImageDataBytes(layout, strokes, start) / layout.frameBytes;
     return (frames * 1000 + layout.frameRate - 1) / layout.frameRate;
+}
+
+// The first cue point of a RIFF WAVE file of size bytes, in sample frames: its
+// sample offset, or its position where the offset is 0 (writers differ); 0
+// without one.
+inline uint32_t FindCueFrame(const uint8_t* file, size_t size) {
+    using namespace wave_detail;
+    if (size < 12 || !IsTag(file, "RIFF") || !IsTag(file + 8, "WAVE")) return 0;
+    for (size_t at = 12; at + 8 <= size;) {
+        const uint32_t chunkSize = Read32(file + at + 4);
+        const size_t body = at + 8;
+        const size_t available = size - body;
+        if (IsTag(file + at, "cue ") && chunkSize >= 28 && available >= 28 && Read32(file + body) >= 1) {
+            const uint32_t offset = Read32(file + body + 4 + 20);
+            return offset != 0 ? offset : Read32(file + body + 4 + 4);
+        }
+        if (chunkSize >= available) break;
+        at = body + chunkSize + (chunkSize & 1u);
+    }
+    return 0;
+}
+
+// A mark is only followed inside the first stroke and at most 30 s into it: a
+// sound is never started more than half a minute ahead of its minute.
+inline constexpr uint32_t LatestMarkSeconds = 30;
+inline uint32_t UsableMarkFrame(const WaveLayout& layout, uint32_t cueFrame) {
+    if (layout.frameBytes == 0) return 0;
+    const uint64_t frames = layout.dataSize / layout.frameBytes;
+    return cueFrame < frames && cueFrame <= static_cast<uint64_t>(LatestMarkSeconds) * layout.frameRate ? cueFrame : 0;
 }
 
 // Scales count samples of kind from in to out by volume percent (0..100), toward
@@ -187,18 +227,14 @@ inline size_t BytesPerSample(SampleKind kind) {
     return 1;
 }
 
-// Writes StrokeImageSize(layout, strokes, silenceFrames) bytes to image: the
-// file's format, silenceFrames frames of silence, then strokes copies of its
-// samples at volume percent.
-inline void WriteStrokeImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, int strokes,
-                             uint32_t silenceFrames, uint8_t* image) {
+// Writes the RIFF header, the file's format and the data chunk's header of an
+// image of dataBytes samples at image; gives the first byte after them.
+inline uint8_t* WriteImageHeader(const uint8_t* file, const WaveLayout& layout, uint64_t dataBytes, uint8_t* image) {
     using namespace wave_detail;
     const uint32_t formatBytes = layout.formatSize + (layout.formatSize & 1u);
-    const size_t silenceBytes = static_cast<size_t>(silenceFrames) * layout.frameBytes;
-    const size_t dataBytes = silenceBytes + static_cast<size_t>(layout.dataSize) * static_cast<size_t>(strokes);
     uint8_t* p = image;
     std::memcpy(p, "RIFF", 4);
-    Write32(p + 4, static_cast<uint32_t>(StrokeImageSize(layout, strokes, silenceFrames) - 8));
+    Write32(p + 4, static_cast<uint32_t>(ImageOverhead - 8 + formatBytes + dataBytes));
     std::memcpy(p + 8, "WAVE", 4);
     p += 12;
     std::memcpy(p, "fmt ", 4);
@@ -208,18 +244,39 @@ inline void WriteStrokeImage(const uint8_t* file, const WaveLayout& layout, int3
     p += 8 + formatBytes;
     std::memcpy(p, "data", 4);
     Write32(p + 4, static_cast<uint32_t>(dataBytes));
-    p += 8;
+    return p + 8;
+}
+
+// The bytes of an image's header: shortening its silence by frames moves the
+// header that many frames on.
+inline size_t ImageHeaderBytes(const WaveLayout& layout) {
+    return wave_detail::ImageOverhead + layout.formatSize + (layout.formatSize & 1u);
+}
+
+// Writes StrokeImageSize(layout, strokes, start) bytes to image: the file's
+// format, then from start strokes copies of its samples at volume percent.
+inline void WriteStrokeImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, int strokes,
+                             ImageStart start, uint8_t* image) {
+    uint8_t* p = WriteImageHeader(file, layout, ImageDataBytes(layout, strokes, start), image);
+    const size_t silenceBytes = static_cast<size_t>(start.silenceFrames) * layout.frameBytes;
+    const size_t skipBytes = static_cast<size_t>(start.skipFrames) * layout.frameBytes;
     // Silence is the mid value: 128 for unsigned 8-bit samples, 0 for the rest.
     std::memset(p, layout.kind == SampleKind::Unsigned8 ? 128 : 0, silenceBytes);
     p += silenceBytes;
     // At full volume the samples go as they are (a float times 100 / 100 may not).
-    if (volume >= 100) std::memcpy(p, file + layout.dataOffset, layout.dataSize);
-    else ScaleSamples(layout.kind, file + layout.dataOffset, p, layout.dataSize / BytesPerSample(layout.kind), volume);
-    for (int stroke = 1; stroke < strokes; ++stroke) std::memcpy(p + static_cast<size_t>(stroke) * layout.dataSize, p, layout.dataSize);
+    const auto copy = [&](uint8_t* to, size_t from, size_t bytes) {
+        if (volume >= 100) std::memcpy(to, file + layout.dataOffset + from, bytes);
+        else ScaleSamples(layout.kind, file + layout.dataOffset + from, to, bytes / BytesPerSample(layout.kind), volume);
+    };
+    copy(p, skipBytes, layout.dataSize - skipBytes);
+    uint8_t* whole = p + (layout.dataSize - skipBytes);  // the second stroke, the first one whole
+    if (strokes > 1) copy(whole, 0, layout.dataSize);
+    for (int stroke = 2; stroke < strokes; ++stroke)
+        std::memcpy(whole + static_cast<size_t>(stroke - 1) * layout.dataSize, whole, layout.dataSize);
 }
 
 inline void WriteScaledImage(const uint8_t* file, const WaveLayout& layout, int32_t volume, uint8_t* image) {
-    WriteStrokeImage(file, layout, volume, 1, 0, image);
+    WriteStrokeImage(file, layout, volume, 1, {}, image);
 }
 
 } // namespace tolltone

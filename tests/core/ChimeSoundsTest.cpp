@@ -72,6 +72,18 @@ TEST(OptionalKeys, VolumeIsZeroToHundredAndAnythingElsePlaysAtFull) {
     }
 }
 
+TEST(OptionalKeys, OnTheSecondIsOneAndAnythingElseKeepsTheDefaultTiming) {
+    const struct { const wchar_t* text; bool on; } rows[] = {
+        {L"1", true}, {L" 1\t", true}, {L"", false}, {L"0", false}, {L"01", false}, {L"1 1", false},
+        {L"yes", false}, {L"10", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "\"" << Narrow(row.text) << "\"");
+        EXPECT_EQ(ParseOnTheSecond(row.text), row.on);
+        EXPECT_EQ(ParseOnTheSecond(Narrow(row.text).c_str()), row.on);
+    }
+}
+
 TEST(OptionalKeys, QuietDaysAreEnglishNamesAndAnythingMalformedIsNone) {
     constexpr unsigned Weekend = 1u << Sat | 1u << Sun;
     const struct { const wchar_t* text; unsigned days; } rows[] = {

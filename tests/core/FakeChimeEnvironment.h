@@ -4,6 +4,7 @@
 // whose state the test sets. The clock's day is a Tuesday unless told.
 #include "scheduler/ChimeTick.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,14 @@ struct ScaledPlay {
     int32_t volume;
 };
 
+struct MarkedPlay {
+    int strokes;
+    std::wstring waveName;
+    int32_t volume;
+    uint64_t boundaryMs;
+    uint64_t atMs;  // when it was asked
+};
+
 class FakeChimeEnvironment final : public ChimeEnvironment {
 public:
     void SetClock(int hour, int minute, int second, int millisecond = 0) {
@@ -28,10 +37,7 @@ public:
     void Advance(int milliseconds) { msOfDay_ += milliseconds; }
     void SetDay(int dayOfWeek) { day_ = dayOfWeek; }  // of the clock's day 0; 0 = Sunday
 
-    LocalClockReading Now() override {
-        const int seconds = (msOfDay_ / 1000) % 86400;
-        return {seconds / 3600, seconds / 60 % 60, seconds % 60, (day_ + msOfDay_ / 86400000) % 7};
-    }
+    LocalClockReading Now() override { return ReadingAt(msOfDay_); }
     void Sleep(unsigned milliseconds) override {
         ++sleeps;
         Advance(static_cast<int>(milliseconds));
@@ -61,6 +67,23 @@ public:
         return activity;
     }
 
+    uint64_t PreciseMs() override { return static_cast<uint64_t>(msOfDay_); }
+    bool LocalAt(uint64_t ms, LocalClockReading& reading) override {
+        reading = ReadingAt(static_cast<int>(ms));
+        return localKnown;
+    }
+    unsigned MarkMs(const wchar_t* waveName) override {
+        const auto mark = marks.find(waveName);
+        return mark == marks.end() ? 0 : mark->second;
+    }
+    bool PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) override {
+        if (!scalable) return false;
+        marked.push_back({strokes, waveName, volume, boundaryMs, PreciseMs()});
+        events.push_back("marked");
+        return true;
+    }
+    void StopMarked() override { events.push_back("stop"); }
+
     UserActivity activity;  // what the platform reports about the user
     int activityQueries = 0;
     int sleeps = 0;
@@ -70,8 +93,16 @@ public:
     std::vector<ScaledPlay> scaled;
     bool scalable = true;  // whether the sounds are files the module can scale
     std::vector<std::string> events;
+    std::vector<MarkedPlay> marked;
+    std::map<std::wstring, unsigned> marks;  // ms to each sound's mark
+    bool localKnown = true;
 
 private:
+    LocalClockReading ReadingAt(int ms) const {
+        const int seconds = (ms / 1000) % 86400;
+        return {seconds / 3600, seconds / 60 % 60, seconds % 60, (day_ + ms / 86400000) % 7};
+    }
+
     int msOfDay_ = 0;
     int day_ = 2;
 };

@@ -168,3 +168,55 @@ TEST(WaveImage, DataCutShortCountsItsWholeFramesAndBrokenFilesAreNotScaled) {
         EXPECT_EQ(ParseWave(row.file.data(), row.file.size()).kind, SampleKind::None);
     }
 }
+
+TEST(WaveImage, CuePointIsTheSampleOffsetOrElseThePositionAndMarksOnlyTheFirstStroke) {
+    const auto withCue = [](uint32_t position, uint32_t offset, uint32_t claimed = 28) {
+        Bytes file = Wave(Format(1, 1, 16), Samples16({1, 2, 3, 4, 5, 6, 7, 8}));
+        PutTag(file, "cue ");
+        Put32(file, claimed);
+        for (uint32_t v : {1u, 1u, position}) Put32(file, v);
+        PutTag(file, "data");
+        for (uint32_t v : {0u, 0u, offset}) Put32(file, v);
+        file[4] = static_cast<uint8_t>(file.size() - 8);
+        return file;
+    };
+    const struct { Bytes file; uint32_t cue, usable; } rows[] = {
+        {withCue(3, 5), 5, 5},
+        {withCue(3, 0), 3, 3},
+        {withCue(9, 0), 9, 0},     // past the stroke's end: not followed
+        {withCue(3, 5, 20), 0, 0},  // a chunk too short for one point
+        {Wave(Format(1, 1, 16), Samples16({1, 2})), 0, 0},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(i);
+        const Bytes& file = rows[i].file;
+        EXPECT_EQ(FindCueFrame(file.data(), file.size()), rows[i].cue);
+        EXPECT_EQ(UsableMarkFrame(ParseWave(file.data(), file.size()), rows[i].cue), rows[i].usable);
+    }
+}
+
+TEST(WaveImage, StrikeImageStartsAfterSilenceOrWithoutTheFramesAlreadyPast) {
+    const Bytes file = Wave(Format(1, 1, 16), Samples16({10, 20, 30}));
+    const WaveLayout layout = ParseWave(file.data(), file.size());
+    const struct { ImageStart start; int strokes; Bytes data; uint64_t ms; } rows[] = {
+        {{2, 0}, 2, Samples16({0, 0, 10, 20, 30, 10, 20, 30}), 1},
+        {{0, 2}, 3, Samples16({30, 10, 20, 30, 10, 20, 30}), 1},
+        {{0, 0}, 1, Samples16({10, 20, 30}), 1},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(i);
+        Bytes image(StrokeImageSize(layout, rows[i].strokes, rows[i].start));
+        ASSERT_FALSE(image.empty());
+        WriteStrokeImage(file.data(), layout, 100, rows[i].strokes, rows[i].start, image.data());
+        EXPECT_EQ(DataOf(image), rows[i].data);
+        EXPECT_EQ(ImageMilliseconds(layout, rows[i].strokes, rows[i].start), rows[i].ms);
+    }
+    EXPECT_EQ(StrokeImageSize(layout, 1, {0, 3}), 0u) << "a whole stroke past leaves nothing to play";
+    // The silence shortened when the image took time to make: the header moved on.
+    Bytes image(StrokeImageSize(layout, 1, {2, 0}));
+    WriteStrokeImage(file.data(), layout, 100, 1, {2, 0}, image.data());
+    const Bytes later(image.begin() + 2, image.end());
+    Bytes moved = later;
+    WriteImageHeader(file.data(), layout, ImageDataBytes(layout, 1, {1, 0}), moved.data());
+    EXPECT_EQ(DataOf(moved), Samples16({0, 10, 20, 30}));
+}

@@ -10,7 +10,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 [ -f "$zip" ] || fail "$zip is missing: scripts/package.sh makes it"
 
 list=$(python3 -c 'import sys, zipfile; print(" ".join(zipfile.ZipFile(sys.argv[1]).namelist()))' "$zip")
-[ "$list" = "Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav readme.txt LICENSE SHA256SUMS" ] || fail "the zip holds: $list"
+[ "$list" = "Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav TimeSignal.wav readme.txt LICENSE SHA256SUMS" ] || fail "the zip holds: $list"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -22,6 +22,23 @@ cmp -s "$work/unpacked/Tolltone.dll" "$bin/Tolltone.dll" || fail "the zip's DLL 
     fail "readme.txt has lines without CRLF"
 grep -q "Version$version" "$work/unpacked/readme.txt" || fail "readme.txt does not name version $version"
 grep -q "MIT License" "$work/unpacked/LICENSE" || fail "LICENSE is not the MIT licence"
+
+# The time signal as its script makes it: three pips, the tone and a cue point
+# on the tone's first frame, 3 s in.
+python3 "$sources/scripts/make-wav.py" "$work/TimeSignal.wav" --voice signal
+cmp -s "$work/unpacked/TimeSignal.wav" "$work/TimeSignal.wav" || fail "the zip's TimeSignal.wav is not the script's"
+python3 - "$work/unpacked/TimeSignal.wav" <<'PY' || fail "TimeSignal.wav does not mark its tone"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+cue = data.index(b"cue ")
+count, _, position, _, _, _, offset = struct.unpack_from("<I6I", data, cue + 8)
+rate = struct.unpack_from("<I", data, 24)[0]
+samples = struct.unpack_from("<%dh" % (4 * rate), data, 44)
+first_loud = lambda lo, hi: next(i for i in range(lo, hi) if abs(samples[i]) > 3000)
+pips = [first_loud(s * rate, s * rate + rate // 10) for s in range(3)]
+sys.exit(0 if count == 1 and position == offset == 3 * rate and pips[0] < 20 and
+         abs(first_loud(3 * rate - 10, 4 * rate) - 3 * rate) < 20 and all(abs(samples[i]) < 10 for i in range(rate // 5, rate)) else 1)
+PY
 
 # A guest in the launcher's process: only system libraries, and no runtime that
 # takes a thread-local slot at each load or runs start-up code of its own.
@@ -61,7 +78,7 @@ mkdir -p "$copy"
 (cd "$sources" && git ls-files -z --cached --others --exclude-standard | xargs -0 -I{} cp --parents {} "$copy/")
 epoch=$(git -C "$sources" log -1 --format=%ct 2>/dev/null || echo 1767225600)
 SOURCE_DATE_EPOCH=$epoch bash "$copy/scripts/package.sh" > "$work/copy.log" 2>&1 || { cat "$work/copy.log"; fail "the copy did not build"; }
-for name in Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav; do
+for name in Tolltone.dll Belfry.chm Chime.wav ChimeHour.wav ChimeHalf.wav ChimeQuarter.wav TimeSignal.wav; do
     cmp -s "$copy/build/windows/bin/$name" "$bin/$name" || fail "$name differs when built in another folder"
 done
 cmp -s "$copy/dist/Tolltone-$version-win64.zip" "$zip" || fail "the zip differs when built in another folder"

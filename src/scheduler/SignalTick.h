@@ -1,0 +1,44 @@
+#pragma once
+// The chime on the second (the OnTheSecond key). The timer runs out a little
+// before the minute, less the sound's mark; the firing decides everything for
+// the minute to come and starts the sound at once, with the silence (or
+// without the part of its lead-in) that puts its first sample, or its mark, on
+// the boundary. A second firing just after the boundary checks that the clock
+// kept to it, and stops the sound when it did not.
+#include "scheduler/ChimeTick.h"
+
+#include <cstdint>
+
+namespace tolltone {
+
+inline constexpr uint64_t MinuteMs = 60000;
+// The timer runs out this long before the sound must start: the time to read
+// the file, build the image and hand it over, and a busy host's late message.
+inline constexpr unsigned SignalMarginMs = 250;
+// A firing up to this much before its time still serves the coming minute; one
+// farther from it comes late for the minute under way, which sounds at once.
+inline constexpr unsigned SignalSlackMs = 2000;
+// The check runs this long after the boundary, so that a timer running out a
+// tick early still finds it passed.
+inline constexpr unsigned CheckDelayMs = 20;
+// A check later than this after the boundary (a clock set forward, a wake from
+// sleep) finds the sound no longer on its minute.
+inline constexpr unsigned CheckToleranceMs = 1500;
+inline constexpr unsigned ShortestTimerMs = 10;  // the platform raises shorter ones
+
+// A sound started ahead of its boundary (or, one that cannot start ahead, due
+// at it), waiting for the check.
+struct PendingSignal {
+    bool pending = false;
+    bool started = false;  // playing; else it is played by name at the check
+    uint64_t boundaryMs = 0;
+    LocalClockReading target;  // the local clock at the boundary
+};
+
+int ArmSignalTimer(const ChimeSettings& settings, ChimeEnvironment& env);
+
+// One firing of the timer on the second: the check of a pending sound, else the
+// coming minute's chime (or, fired late, the current minute's, at once).
+void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, PendingSignal& pending, ChimeEnvironment& env);
+
+} // namespace tolltone

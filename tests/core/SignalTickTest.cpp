@@ -1,0 +1,150 @@
+// The chime on the second: when the timer runs out, which minute an early
+// firing serves, and what the check after the boundary does.
+#include "FakeChimeEnvironment.h"
+#include "scheduler/SignalTick.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+using namespace tolltone;
+using tolltone::fakes::FakeChimeEnvironment;
+
+namespace {
+
+constexpr uint64_t At(int hour, int minute, int second, int ms = 0) {
+    return static_cast<uint64_t>(((hour * 60 + minute) * 60 + second) * 1000 + ms);
+}
+
+ChimeSettings OnTheSecond(int32_t interval, int32_t signalType) {
+    ChimeSettings settings;
+    settings.Enable = 1;
+    settings.Interval = interval;
+    settings.SignalType = signalType;
+    settings.Sounds.OnTheSecond = true;
+    std::wcscpy(settings.WaveName, L"chime.wav");
+    return settings;
+}
+
+struct Session {
+    explicit Session(const ChimeSettings& chosen) : settings(chosen) {}
+    ChimeSettings settings;
+    FakeChimeEnvironment env;
+    int16_t lastMinute = -1;
+    PendingSignal pending;
+
+    // Fires the timer at the clock's time plus the delay it was last set to.
+    void FireAsSet() {
+        env.Advance(static_cast<int>(env.timers.back()));
+        SignalTick(settings, lastMinute, pending, env);
+    }
+};
+
+} // namespace
+
+TEST(SignalTick, TimerRunsOutBeforeTheBoundaryByTheMarkOfTheComingMinute) {
+    const struct { int second, ms; int32_t interval; unsigned mark, delay; } rows[] = {
+        {0, 0, 3600, 0, 60000 - SignalMarginMs},      // 10:00 strikes: first sample on it
+        {0, 0, 3600, 3000, 57000 - SignalMarginMs},   // its mark 3 s in
+        {30, 500, 3600, 3000, 26500 - SignalMarginMs},
+        {58, 0, 3600, 3000, ShortestTimerMs},          // too late to start whole: at once
+        {0, 0, NoChime, 3000, 60000 - SignalMarginMs},  // no chime: the mark is not read
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.second << "." << row.ms << " mark " << row.mark);
+        FakeChimeEnvironment env;
+        env.marks[L"chime.wav"] = row.mark;
+        env.SetClock(9, 59, row.second, row.ms);
+        EXPECT_EQ(ArmChimeTimer(OnTheSecond(row.interval, 1), env), 1);
+        EXPECT_EQ(env.timers, std::vector<unsigned>{row.delay});
+    }
+}
+
+TEST(SignalTick, EarlyFiringDecidesForTheComingMinuteAndTheCheckKeepsIt) {
+    Session s(OnTheSecond(3600, 1));
+    std::wcscpy(s.settings.Sounds.HourWaveName, L"signal.wav");
+    s.env.marks[L"signal.wav"] = 3000;
+    s.env.SetClock(9, 59, 0);
+    ArmChimeTimer(s.settings, s.env);
+    s.FireAsSet();
+    ASSERT_EQ(s.env.marked.size(), 1u);
+    EXPECT_EQ(s.env.marked[0].waveName, L"signal.wav");
+    EXPECT_EQ(s.env.marked[0].strokes, 10) << "the hour the mark lands on";
+    EXPECT_EQ(s.env.marked[0].boundaryMs, At(10, 0, 0));
+    EXPECT_EQ(s.env.marked[0].atMs, At(9, 59, 56, 1000 - SignalMarginMs));
+    EXPECT_EQ(s.env.timers.back(), 3000 + SignalMarginMs + CheckDelayMs) << "the check, just after the boundary";
+    EXPECT_EQ(s.lastMinute, 0);
+    s.FireAsSet();
+    EXPECT_EQ(s.env.events, (std::vector<std::string>{"set", "kill", "marked", "set", "kill", "set"}));
+    EXPECT_EQ(s.env.timers.back(), 60000 - CheckDelayMs - SignalMarginMs) << "10:01 has no mark";
+    EXPECT_EQ(s.env.sleeps, 0);
+}
+
+TEST(SignalTick, QuietnessIsThatOfTheComingMinute) {
+    Session s(OnTheSecond(3600, 1));
+    s.settings.Quiet.Hours = {10 * 60, 10 * 60 + 30};  // 10:00-10:30
+    s.env.SetClock(9, 59, 59, 1000 - SignalMarginMs);
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    EXPECT_TRUE(s.env.marked.empty());
+    EXPECT_FALSE(s.pending.pending);
+    EXPECT_EQ(s.env.timers, std::vector<unsigned>{60000});
+}
+
+TEST(SignalTick, CheckStopsASoundWhoseClockMovedOffItsMinute) {
+    const struct { int hour, minute, second, ms; bool stopped; } rows[] = {
+        {10, 0, 0, 20, false},
+        {10, 0, 1, 400, false},
+        {9, 59, 30, 0, true},   // set back
+        {10, 5, 0, 20, true},   // set forward
+        {10, 0, 2, 0, true},    // a wake from sleep: the check came late
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.hour << ":" << row.minute << ":" << row.second << "." << row.ms);
+        Session s(OnTheSecond(60, 0));
+        s.env.SetClock(9, 59, 59, 800);
+        SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+        ASSERT_TRUE(s.pending.pending && s.pending.started);
+        s.env.SetClock(row.hour, row.minute, row.second, row.ms);
+        SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+        EXPECT_EQ(s.env.events.back() == "set" && s.env.events[s.env.events.size() - 2] == "stop", row.stopped);
+        EXPECT_FALSE(s.pending.pending);
+    }
+}
+
+TEST(SignalTick, LateFiringSoundsTheMinuteUnderWayAtOnceAndOnlyOnce) {
+    Session s(OnTheSecond(900, 0));
+    s.env.SetClock(10, 15, 0, 700);
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    ASSERT_EQ(s.env.marked.size(), 1u);
+    EXPECT_EQ(s.env.marked[0].boundaryMs, At(10, 15, 0)) << "already past: played from its start";
+    EXPECT_FALSE(s.pending.pending);
+    s.env.SetClock(10, 15, 1, 0);
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    EXPECT_EQ(s.env.marked.size(), 1u);
+    EXPECT_EQ(s.env.sleeps, 0) << "the host's thread never waits";
+}
+
+TEST(SignalTick, SoundThatCannotStartAheadPlaysByNameAtTheBoundaryNeverBefore) {
+    Session s(OnTheSecond(3600, 1));
+    s.env.scalable = false;
+    s.env.SetClock(9, 59, 59, 750);
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    EXPECT_TRUE(s.env.strikes.empty());
+    s.env.SetClock(9, 59, 59, 995);  // a timer that ran out a tick early
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    EXPECT_TRUE(s.env.strikes.empty());
+    EXPECT_EQ(s.env.timers.back(), 5 + CheckDelayMs);
+    s.FireAsSet();
+    ASSERT_EQ(s.env.strikes.size(), 1u);
+    EXPECT_EQ(s.env.strikes[0].strokes, 10);
+}
+
+TEST(SignalTick, UnknownLocalTimeSoundsNothing) {
+    Session s(OnTheSecond(60, 0));
+    s.env.localKnown = false;
+    s.env.SetClock(9, 59, 59, 750);
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    EXPECT_TRUE(s.env.marked.empty());
+    EXPECT_FALSE(s.pending.pending);
+    EXPECT_EQ(s.env.timers.size(), 1u);
+}

@@ -1,0 +1,153 @@
+// The onset host: loads Tolltone.dll (portable, beside this program) as the
+// launcher does and puts the module's clock a little before one minute
+// boundary after another, so that many boundaries pass in a short run. It
+// prints, in QueryPerformanceCounter units, when each boundary came, how long
+// the module's timer held the thread per round, and (with a WAV) when each of
+// its own plays of that sound was asked for: the sound chain's calibration.
+//
+//   OnsetHost.exe ROUNDS AHEAD_MS LISTEN_MS STEP_MINUTES [CALIBRATION.wav]
+//
+// Round N starts AHEAD_MS plus (N * 379) % 1000 ms before its boundary.
+#include "../support/ImportPatch.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr UINT_PTR ChimeTimerId = 5000;
+constexpr int64_t UnitsPerSecond = 10'000'000;  // of FILETIME
+int64_t ClockOffset = 0;                        // the module's clock less the real one, in FILETIME units
+
+int64_t RealUtc() {
+    FILETIME now;
+    ::GetSystemTimePreciseAsFileTime(&now);
+    return static_cast<int64_t>(static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime);
+}
+
+FILETIME ToFileTime(int64_t units) { return {static_cast<DWORD>(units), static_cast<DWORD>(units >> 32)}; }
+
+void WINAPI ModulePreciseTime(FILETIME* time) { *time = ToFileTime(RealUtc() + ClockOffset); }
+
+void WINAPI ModuleLocalTime(SYSTEMTIME* local) {
+    const FILETIME now = ToFileTime(RealUtc() + ClockOffset);
+    SYSTEMTIME utc;
+    ::FileTimeToSystemTime(&now, &utc);
+    ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, local);
+}
+
+int64_t Qpc() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int64_t QpcPerSecond() {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+// Today's 10:00 local, as UTC.
+int64_t TenOClockToday() {
+    SYSTEMTIME local;
+    ::GetLocalTime(&local);
+    local.wHour = 10;
+    local.wMinute = local.wSecond = local.wMilliseconds = 0;
+    SYSTEMTIME utc;
+    FILETIME units;
+    ::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc);
+    ::SystemTimeToFileTime(&utc, &units);
+    return static_cast<int64_t>(static_cast<uint64_t>(units.dwHighDateTime) << 32 | units.dwLowDateTime);
+}
+
+template <class Function>
+Function Entry(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+std::vector<char> ReadFileBytes(const wchar_t* path) {
+    std::vector<char> bytes;
+    if (FILE* file = _wfopen(path, L"rb")) {
+        char chunk[65536];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.insert(bytes.end(), chunk, chunk + n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// Runs the host's loop until the counter reaches until; gives the longest time
+// one message of the module's timer held the thread, in ms.
+double PumpUntil(int64_t until, HWND window) {
+    double held = 0;
+    MSG message;
+    while (Qpc() < until) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            const bool chime = message.message == WM_TIMER && message.hwnd == window && message.wParam == ChimeTimerId;
+            const int64_t start = Qpc();
+            ::DispatchMessageW(&message);
+            const double ms = static_cast<double>(Qpc() - start) * 1000.0 / static_cast<double>(QpcPerSecond());
+            if (chime && ms > held) held = ms;
+        }
+    }
+    return held;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 5) return 2;
+    const int rounds = _wtoi(argv[1]);
+    const int64_t ahead = _wtoi(argv[2]) * (UnitsPerSecond / 1000);
+    const int64_t listen = static_cast<int64_t>(_wtoi(argv[3])) * QpcPerSecond() / 1000;
+    const int64_t step = static_cast<int64_t>(_wtoi(argv[4])) * 60 * UnitsPerSecond;
+
+    HMODULE module = ::LoadLibraryW(L"Tolltone.dll");
+    if (module == nullptr) return 1;
+    tolltone::fakes::PatchImport(module, "GetSystemTimePreciseAsFileTime", reinterpret_cast<void*>(&ModulePreciseTime));
+    tolltone::fakes::PatchImport(module, "GetLocalTime", reinterpret_cast<void*>(&ModuleLocalTime));
+    const int64_t first = TenOClockToday();
+    ClockOffset = first - ahead - RealUtc();  // for the start-up calls
+
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    Entry<void(WINAPI*)(HWND)>(module, "SetParentWindow")(window);
+    Entry<void(WINAPI*)(int)>(module, "SetPortableMode")(1);
+    Entry<int(WINAPI*)(int)>(module, "InitialLoad")(1);
+    const auto start = Entry<int(WINAPI*)()>(module, "StartModule");
+    const auto stop = Entry<int(WINAPI*)()>(module, "StopModule");
+    const double qpcPerUnit = static_cast<double>(QpcPerSecond()) / UnitsPerSecond;
+    for (int round = 0; round < rounds; ++round) {
+        // Each start falls at another millisecond of its second, as a user's would.
+        const int64_t lead = ahead + (round * 379 % 1000) * (UnitsPerSecond / 1000);
+        const int64_t boundary = first + round * step;
+        ClockOffset = boundary - lead - RealUtc();
+        const int64_t now = Qpc();
+        const int64_t boundaryQpc = now + static_cast<int64_t>(static_cast<double>(lead) * qpcPerUnit);
+        stop();
+        start();
+        const double held = PumpUntil(boundaryQpc + listen, window);
+        std::printf("boundary %d %lld end %lld held %.3f\n", round, static_cast<long long>(boundaryQpc),
+                    static_cast<long long>(boundaryQpc + listen), held);
+        std::fflush(stdout);
+    }
+    stop();
+    ::FreeLibrary(module);
+    if (argc > 5) {
+        const std::vector<char> sound = ReadFileBytes(argv[5]);
+        for (int play = 0; play < 8 && !sound.empty(); ++play) {
+            const int64_t asked = Qpc();
+            ::PlaySoundW(reinterpret_cast<const wchar_t*>(sound.data()), nullptr, SND_MEMORY | SND_ASYNC);
+            std::printf("call %lld\n", static_cast<long long>(asked));
+            std::fflush(stdout);
+            PumpUntil(asked + QpcPerSecond() / 2, window);
+        }
+        ::PlaySoundW(nullptr, nullptr, 0);
+    }
+    std::printf("qpc-per-second %lld\n", static_cast<long long>(QpcPerSecond()));
+    return 0;
+}
