@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh native strings_bench paths_bench sounds_bench > /dev/null
-bash scripts/build.sh windows Tolltone strings_bench paths_bench sounds_bench load_cycles > /dev/null
+bash scripts/build.sh windows Tolltone strings_bench paths_bench sounds_bench load_cycles OnsetHost > /dev/null
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs)"
 ./build/native/bench/strings_bench
 ./build/native/bench/paths_bench
@@ -21,3 +21,16 @@ python3 scripts/dll-bytes.py build/windows/bin/Tolltone.dll build/windows/Tollto
 # executable, so each unload saves with a flush), StartModule, StopModule, one
 # QM_GetCodeCountA, one QM_StringSplitA and its release, unload.
 (cd build/windows/bin && wine load_cycles.exe 1000 --report) | tr -d '\r'
+
+# Onsets of the chime against its boundary, through a sound device that takes
+# frames at the stream's rate: 21 minute boundaries each for the default timing
+# and for OnTheSecond=1 (the first after the start, when the process has not
+# opened its sound device yet, shown apart), a time signal whose cue point is
+# its mark, and the longest time the module's timer held the host's thread.
+echo
+for scenario in default-timing on-the-second time-signal; do
+    rounds=21
+    [ "$scenario" != time-signal ] || rounds=4
+    bash tests/e2e/onset-e2e.sh build/windows/bin "build/windows/bench-onset/$scenario" "$scenario" "$rounds" |
+        grep -v "boundary [0-9]*:" || true
+done

@@ -78,7 +78,7 @@ int WINAPI InitialLoad(int portableMode) noexcept {
     const InitialLoadOutcome outcome =
         InitialLoadSettings(*module, module->SettingsFile, module->PortableMode, module->Instance);
     module->SettingsLoaded = outcome.settingsLoaded;
-    module->SettingsUnread = !outcome.settingsLoaded && module->SettingsFile.valid;
+    module->SettingsUnread = !outcome.settingsLoaded;
     if (outcome.settingsLoaded) NoteSettingsFileRead(*module);
     // Optional keys not all read are read again at the next minute.
     if (!outcome.optionalRead) module->SettingsStamp = SettingsFileStamp{};

@@ -40,6 +40,10 @@ inline void RefreshOptionalKeys(ChimeModule& module) {
 // A settings file that could not be read at InitialLoad, read again: true when
 // the record now holds its values (and may be saved over it).
 inline bool RetryUnreadSettings(ChimeModule& module) {
+    // Its place or the save's texts could not be found at InitialLoad (a shell
+    // or string-table call failed): looked for again, on the host's thread.
+    if (!module.SettingsFile.valid || !module.Texts.loaded) PrepareSettingsFile(module);
+    if (!module.SettingsFile.valid) return false;
     ChimeSettings read;
     const SettingsRead result = ReadSettings(module.SettingsFile, module.Instance, read);
     if (!result.complete) return false;

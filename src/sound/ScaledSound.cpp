@@ -23,7 +23,7 @@ constexpr LONGLONG LargestScaledFile = 16 << 20;
 constexpr uint64_t LargestImage = 64 << 20;
 constexpr uint64_t FileTimeUnitsPerSecond = 10'000'000;
 // A sound is started at most a minute ahead of its boundary.
-constexpr uint64_t MaxLeadFrames = 60u * 192000u;
+constexpr uint64_t LongestLeadSeconds = 60;
 
 struct FileBytes {
     HeapArray<uint8_t> block;
@@ -82,7 +82,8 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
     const uint64_t now = boundary != 0 ? PreciseFileTime() : 0;
     if (now < boundary) {  // else late: at once, from the start
         const uint64_t lead = framesUntil(now);
-        if (lead >= mark) start.silenceFrames = static_cast<uint32_t>(lead - mark > MaxLeadFrames ? MaxLeadFrames : lead - mark);
+        const uint64_t longest = LongestLeadSeconds * layout.frameRate;
+        if (lead >= mark) start.silenceFrames = static_cast<uint32_t>(lead - mark > longest ? longest : lead - mark);
         else start.skipFrames = static_cast<uint32_t>(mark - lead);
     }
     const size_t size = StrokeImageSize(layout, strokes, start, LargestImage);

@@ -80,8 +80,8 @@ std::vector<char> ReadFileBytes(const wchar_t* path) {
     return bytes;
 }
 
-// Runs the host's loop until the counter reaches until; gives the longest time
-// one message of the module's timer held the thread, in ms.
+// Runs the host's loop until the counter reaches until; gives the time the
+// module's timer messages held the thread in all, in ms.
 double PumpUntil(int64_t until, HWND window) {
     double held = 0;
     MSG message;
@@ -92,7 +92,7 @@ double PumpUntil(int64_t until, HWND window) {
             const int64_t start = Qpc();
             ::DispatchMessageW(&message);
             const double ms = static_cast<double>(Qpc() - start) * 1000.0 / static_cast<double>(QpcPerSecond());
-            if (chime && ms > held) held = ms;
+            if (chime) held += ms;
         }
     }
     return held;
