@@ -14,9 +14,9 @@ struct ChimeModule : ChimeSettings {
     HINSTANCE Instance = nullptr;
     HWND ParentWindow = nullptr;
     int16_t LastMinute = -1;
-    // A sound started ahead of its minute, waiting for the check after the
-    // boundary (the chime on the second only).
-    PendingSignal Signal;
+    // The chime on the second: the minute last served, and a sound started
+    // ahead of its minute waiting for the check after the boundary.
+    SignalState Signal;
     // Unload saves only settings that were loaded (or confirmed by the user): a
     // host that unloads before InitialLoad must not overwrite a stored file with
     // the defaults.

@@ -43,9 +43,14 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
 } // namespace
 
 // Armed anew (a start, the dialog's OK): a sound started ahead is left to play,
-// unchecked, and the next firing serves the coming minute.
+// unchecked, its minute served; one due by name at the check is not, and its
+// minute is served again.
 int ArmChimeTimer(ChimeModule& module) {
-    module.Signal = {};
+    if (module.Signal.pending && !module.Signal.started) {
+        module.Signal.servedMs = 0;
+        module.LastMinute = -1;
+    }
+    module.Signal.pending = false;
     return ArmWithRetry(module);
 }
 

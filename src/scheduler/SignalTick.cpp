@@ -29,28 +29,34 @@ unsigned LeadMs(const ChimeSettings& settings, const LocalClockReading& local, C
     return SignalMarginMs + (choice.waveName != nullptr ? env.MarkMs(choice.waveName) : 0);
 }
 
-// True when the check itself set the timer again (a sound due by name whose
-// boundary has not quite come).
-bool CheckSignal(const ChimeSettings& settings, PendingSignal& pending, ChimeEnvironment& env) {
-    const PendingSignal due = pending;
-    pending = {};
+struct CheckOutcome {
+    bool armed;       // the check set the timer again (a sound due by name whose boundary has not quite come)
+    uint64_t served;  // else the boundary the next arming comes after
+};
+
+CheckOutcome CheckSignal(const ChimeSettings& settings, int16_t& lastMinute, SignalState& state, ChimeEnvironment& env) {
+    const SignalState due = state;
+    state.pending = false;
     const uint64_t now = env.PreciseMs();
     LocalClockReading local;
     const bool onItsMinute = now + SignalMarginMs >= due.boundaryMs && now <= due.boundaryMs + CheckToleranceMs &&
                              env.LocalAt(due.boundaryMs, local) && SameMinute(local, due.target);
-    if (due.started) {
-        if (!onItsMinute) env.StopMarked();
-        return false;
+    if (!onItsMinute) {
+        // The clock moved: the minute was not served, whichever it is now.
+        if (due.started) env.StopMarked();
+        state.servedMs = 0;
+        lastMinute = -1;
+        return {false, 0};
     }
-    if (!onItsMinute) return false;
+    if (due.started) return {false, due.boundaryMs};
     if (now < due.boundaryMs) {  // never before the boundary
-        pending = due;
+        state.pending = true;
         env.SetChimeTimer(static_cast<unsigned>(due.boundaryMs - now) + CheckDelayMs);
-        return true;
+        return {true, 0};
     }
     const ChimeChoice choice = ChimeOf(settings, due.target);
     if (choice.waveName != nullptr) PlayChime(settings, choice.strokes, choice.waveName, env);
-    return false;
+    return {false, due.boundaryMs};
 }
 
 // Sets the timer for the first boundary after both now and served (the
@@ -76,11 +82,11 @@ void ArmAfter(const ChimeSettings& settings, ChimeEnvironment& env, uint64_t ser
 
 int ArmSignalTimer(const ChimeSettings& settings, ChimeEnvironment& env) { return ArmSignalTimerAfter(settings, env, 0); }
 
-void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, PendingSignal& pending, ChimeEnvironment& env) {
+void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState& state, ChimeEnvironment& env) {
     env.KillChimeTimer();
-    if (pending.pending) {
-        const uint64_t served = pending.boundaryMs;
-        if (!CheckSignal(settings, pending, env)) ArmAfter(settings, env, served);
+    if (state.pending) {
+        const CheckOutcome checked = CheckSignal(settings, lastMinute, state, env);
+        if (!checked.armed) ArmAfter(settings, env, checked.served);
         return;
     }
     const uint64_t now = env.PreciseMs();
@@ -93,22 +99,26 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, PendingSigna
     }
     // A minute is served once, by its early start or by a late firing, never
     // waited for on the host's thread.
-    if (known && local.minute != lastMinute) {
-        lastMinute = static_cast<int16_t>(local.minute);
+    if (known && boundary != state.servedMs) {
+        state.servedMs = boundary;
+        lastMinute = static_cast<int16_t>(local.minute);  // for the default timing, should the key go
         const ChimeChoice choice = ChimeOf(settings, local);
         if (choice.waveName != nullptr && !IsQuietMinute(settings.Quiet, local, env)) {
             const bool ahead = boundary > now;
-            if (env.PlayMarked(choice.strokes, choice.waveName, settings.Sounds.Volume, boundary)) {
-                if (ahead) pending = {true, true, boundary, local};
-            } else if (ahead) {
-                pending = {true, false, boundary, local};
-            } else {
+            const bool played = env.PlayMarked(choice.strokes, choice.waveName, settings.Sounds.Volume, boundary);
+            if (ahead) {
+                state.pending = true;
+                state.started = played;
+                state.boundaryMs = boundary;
+                state.target = local;
+            } else if (!played) {
                 PlayChime(settings, choice.strokes, choice.waveName, env);
             }
         }
     }
-    if (!pending.pending) {
-        ArmAfter(settings, env, boundary);
+    if (!state.pending) {
+        // A clock that cannot be read waits for the boundary after the coming one.
+        ArmAfter(settings, env, known ? boundary : NextBoundary(now));
         return;
     }
     const uint64_t after = env.PreciseMs();

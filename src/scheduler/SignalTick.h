@@ -26,9 +26,10 @@ inline constexpr unsigned CheckDelayMs = 20;
 inline constexpr unsigned CheckToleranceMs = 1500;
 inline constexpr unsigned ShortestTimerMs = 10;  // the platform raises shorter ones
 
-// A sound started ahead of its boundary (or, one that cannot start ahead, due
-// at it), waiting for the check.
-struct PendingSignal {
+// The boundary last served, and a sound started ahead of its boundary (or, one
+// that cannot start ahead, due at it) waiting for the check.
+struct SignalState {
+    uint64_t servedMs = 0;  // a minute is served once, told by its boundary
     bool pending = false;
     bool started = false;  // playing; else it is played by name at the check
     uint64_t boundaryMs = 0;
@@ -39,6 +40,6 @@ int ArmSignalTimer(const ChimeSettings& settings, ChimeEnvironment& env);
 
 // One firing of the timer on the second: the check of a pending sound, else the
 // coming minute's chime (or, fired late, the current minute's, at once).
-void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, PendingSignal& pending, ChimeEnvironment& env);
+void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState& state, ChimeEnvironment& env);
 
 } // namespace tolltone

@@ -49,9 +49,16 @@ FileBytes ReadSoundFile(const wchar_t* name) {
 
 } // namespace
 
+// Windows 8 has the precise clock; the module still loads on Windows 7, where
+// the clock of the tick (about 15.6 ms) has to do: it reads early, so a mark
+// lands up to a tick late, never before its boundary.
 uint64_t PreciseFileTime() {
+    using ClockFunction = void(WINAPI*)(FILETIME*);
+    const auto precise = reinterpret_cast<ClockFunction>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
     FILETIME now;
-    ::GetSystemTimePreciseAsFileTime(&now);
+    if (precise != nullptr) precise(&now);
+    else ::GetSystemTimeAsFileTime(&now);
     return static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
 }
 
@@ -59,7 +66,7 @@ unsigned MarkMilliseconds(const wchar_t* waveName) {
     const FileBytes file = ReadSoundFile(waveName);
     if (!file.block) return 0;
     const WaveLayout layout = ParseWave(file.block.get(), file.size);
-    if (layout.kind == SampleKind::None) return 0;
+    if (layout.kind == SampleKind::None || !IsMarkableRate(layout.frameRate)) return 0;
     const uint64_t frame = UsableMarkFrame(layout, FindCueFrame(file.block.get(), file.size));
     return static_cast<unsigned>((frame * 1000 + layout.frameRate - 1) / layout.frameRate);
 }
@@ -70,6 +77,7 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
     const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
     if (layout.kind == SampleKind::None) return false;
+    if (boundary != 0 && !IsMarkableRate(layout.frameRate)) return false;  // its time cannot be told
     if (volume <= 0) return true;
     // Without a boundary (the default timing) no clock is read and no mark looked for.
     const uint64_t mark = boundary != 0 ? UsableMarkFrame(layout, FindCueFrame(bytes, file.size)) : 0;
@@ -96,7 +104,8 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
     const uint64_t lead = start.silenceFrames != 0 ? framesUntil(PreciseFileTime()) : 0;
     const uint64_t wanted = lead > mark ? lead - mark : 0;
     if (wanted < start.silenceFrames) {
-        const uint32_t cut = start.silenceFrames - static_cast<uint32_t>(wanted);
+        uint32_t cut = start.silenceFrames - static_cast<uint32_t>(wanted);
+        while ((static_cast<size_t>(cut) * layout.frameBytes) % 4 != 0) --cut;  // the image stays aligned
         offset = static_cast<size_t>(cut) * layout.frameBytes;
         start.silenceFrames -= cut;
         WriteImageHeader(bytes, layout, ImageDataBytes(layout, strokes, start), image.get() + offset);

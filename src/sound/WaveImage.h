@@ -168,8 +168,10 @@ inline uint32_t FindCueFrame(const uint8_t* file, size_t size) {
 // A mark is only followed inside the first stroke and at most 30 s into it: a
 // sound is never started more than half a minute ahead of its minute.
 inline constexpr uint32_t LatestMarkSeconds = 30;
+// A rate that gives the frames a time: none for 0, nor for rates no sound has.
+inline bool IsMarkableRate(uint32_t frameRate) { return frameRate != 0 && frameRate <= 1'000'000; }
 inline uint32_t UsableMarkFrame(const WaveLayout& layout, uint32_t cueFrame) {
-    if (layout.frameBytes == 0) return 0;
+    if (layout.frameBytes == 0 || !IsMarkableRate(layout.frameRate)) return 0;
     const uint64_t frames = layout.dataSize / layout.frameBytes;
     return cueFrame < frames && cueFrame <= static_cast<uint64_t>(LatestMarkSeconds) * layout.frameRate ? cueFrame : 0;
 }

@@ -31,7 +31,7 @@ struct Session {
     ChimeSettings settings;
     FakeChimeEnvironment env;
     int16_t lastMinute = -1;
-    PendingSignal pending;
+    SignalState pending;
 
     // Fires the timer at the clock's time plus the delay it was last set to.
     void FireAsSet() {
@@ -90,13 +90,13 @@ TEST(SignalTick, QuietnessIsThatOfTheComingMinute) {
     EXPECT_EQ(s.env.timers, std::vector<unsigned>{60000});
 }
 
-TEST(SignalTick, CheckStopsASoundWhoseClockMovedOffItsMinute) {
-    const struct { int hour, minute, second, ms; bool stopped; } rows[] = {
-        {10, 0, 0, 20, false},
-        {10, 0, 1, 400, false},
-        {9, 59, 30, 0, true},   // set back
-        {10, 5, 0, 20, true},   // set forward
-        {10, 0, 2, 0, true},    // a wake from sleep: the check came late
+TEST(SignalTick, CheckStopsASoundWhoseClockMovedOffItsMinuteAndServesTheMinuteToCome) {
+    const struct { int hour, minute, second, ms; bool stopped; unsigned next; } rows[] = {
+        {10, 0, 0, 20, false, 59980 - SignalMarginMs},
+        {10, 0, 1, 400, false, 58600 - SignalMarginMs},
+        {9, 59, 30, 0, true, 30000 - SignalMarginMs},  // set back: 10:00 is still to come
+        {10, 5, 0, 20, true, 59980 - SignalMarginMs},  // set forward
+        {10, 0, 2, 0, true, 58000 - SignalMarginMs},   // a wake from sleep: the check came late
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.hour << ":" << row.minute << ":" << row.second << "." << row.ms);
@@ -108,6 +108,9 @@ TEST(SignalTick, CheckStopsASoundWhoseClockMovedOffItsMinute) {
         SignalTick(s.settings, s.lastMinute, s.pending, s.env);
         EXPECT_EQ(s.env.events.back() == "set" && s.env.events[s.env.events.size() - 2] == "stop", row.stopped);
         EXPECT_FALSE(s.pending.pending);
+        EXPECT_EQ(s.env.timers.back(), row.next);
+        s.FireAsSet();
+        EXPECT_EQ(s.env.marked.size(), 2u) << "the minute after the check sounds";
     }
 }
 
@@ -146,5 +149,5 @@ TEST(SignalTick, UnknownLocalTimeSoundsNothing) {
     SignalTick(s.settings, s.lastMinute, s.pending, s.env);
     EXPECT_TRUE(s.env.marked.empty());
     EXPECT_FALSE(s.pending.pending);
-    EXPECT_EQ(s.env.timers.size(), 1u);
+    EXPECT_EQ(s.env.timers, std::vector<unsigned>{60000}) << "the boundary after the coming one, not a run of short timers";
 }

@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -38,6 +39,13 @@ void WINAPI ModuleLocalTime(SYSTEMTIME* local) {
     SYSTEMTIME utc;
     ::FileTimeToSystemTime(&now, &utc);
     ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, local);
+}
+
+// The module looks the precise clock up at run time.
+FARPROC WINAPI ModuleGetProcAddress(HMODULE library, const char* name) {
+    if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::strcmp(name, "GetSystemTimePreciseAsFileTime") == 0)
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&ModulePreciseTime));
+    return ::GetProcAddress(library, name);
 }
 
 int64_t Qpc() {
@@ -109,7 +117,8 @@ int wmain(int argc, wchar_t** argv) {
 
     HMODULE module = ::LoadLibraryW(L"Tolltone.dll");
     if (module == nullptr) return 1;
-    tolltone::fakes::PatchImport(module, "GetSystemTimePreciseAsFileTime", reinterpret_cast<void*>(&ModulePreciseTime));
+    tolltone::fakes::PatchImport(module, "GetProcAddress", reinterpret_cast<void*>(&ModuleGetProcAddress));
+    tolltone::fakes::PatchImport(module, "GetSystemTimeAsFileTime", reinterpret_cast<void*>(&ModulePreciseTime));
     tolltone::fakes::PatchImport(module, "GetLocalTime", reinterpret_cast<void*>(&ModuleLocalTime));
     const int64_t first = TenOClockToday();
     ClockOffset = first - ahead - RealUtc();  // for the start-up calls

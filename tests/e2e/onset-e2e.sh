@@ -15,6 +15,7 @@ export WINEPREFIX WINEDEBUG=-all
 
 rm -rf "$work"
 mkdir -p "$work/home" "$work/app"
+work=$(cd "$work" && pwd)  # ALSA and Wine want absolute paths
 cc -shared -fPIC -DPIC -O2 -o "$work/libasound_module_pcm_stamp.so" "$here/alsa-stamp.c" -lasound
 cat > "$work/home/.asoundrc" <<ASOUND
 pcm_type.stamp { lib "$work/libasound_module_pcm_stamp.so" }
