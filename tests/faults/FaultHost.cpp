@@ -7,7 +7,7 @@
 //
 //   fault_host.exe case SESSION [FUNCTION N [persistent]]   one session; exit 0 when nothing was lost
 //   fault_host.exe sweep SESSION [persistent] [every|sample K]  a count run, then each case in a child
-// SESSION is plain or migrating. The sweep prints the cases, the failures and the time.
+// SESSION is plain, migrating or signal (plain, with OnTheSecond=1). The sweep prints the cases, the failures and the time.
 #include "strings/QmStrings.h"
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
@@ -148,6 +148,8 @@ void DefineRows() {
     FAILS(SHQueryUserNotificationState, E_FAIL, 0);
     FAILS(LoadStringW, 0, ERROR_RESOURCE_NAME_NOT_FOUND);
     FAILS(SetTimer, 0, ERROR_NOT_ENOUGH_MEMORY);
+    FAILS(SystemTimeToTzSpecificLocalTime, FALSE, ERROR_INVALID_PARAMETER);
+    FAILS(FileTimeToSystemTime, FALSE, ERROR_INVALID_PARAMETER);
     FAILS(PlaySoundW, FALSE, 0);
     FAILS(DialogBoxParamW, -1, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(GetOpenFileNameW, FALSE, 0);
@@ -280,6 +282,7 @@ std::string Ascii(const std::wstring& text) { return std::string(text.begin(), t
 const char* OtherBefore = "[Before]\r\nkey=value one\r\n\r\n";
 const char* OtherAfter = "[After]\r\nx=1\r\ny=two\r\n";
 const char* Optional = "Volume=50\r\nQuietWhenBusy=1\r\n";
+bool OnTheSecond = false;  // the "signal" session: the plain one with the chime on the second
 
 struct FiveValues {
     std::string enable, signal, interval, time, wave;
@@ -288,7 +291,8 @@ struct FiveValues {
 
 std::string Section(const FiveValues& v) {
     return "[Tolltone]\r\nEnable=" + v.enable + "\r\nSignalType=" + v.signal + "\r\nInterval=" + v.interval +
-           "\r\nTimeType=" + v.time + "\r\nWaveName=" + v.wave + "\r\n" + Optional + "\r\n";
+           "\r\nTimeType=" + v.time + "\r\nWaveName=" + v.wave + "\r\n" + Optional +
+           (OnTheSecond ? "OnTheSecond=1\r\n" : "") + "\r\n";
 }
 
 // The text of one section as it stands in the file, header to the next header,
@@ -330,7 +334,9 @@ void CheckSettingsFile(const std::wstring& path, const std::vector<FiveValues>& 
     bool known = false;
     for (const FiveValues& v : allowed) known = known || v == found;
     Expect(known, "the five values are " + found.enable + "," + found.signal + "," + found.interval + "," + found.time);
-    Expect(Value(ours, "Volume") == "50" && Value(ours, "QuietWhenBusy") == "1", "an optional key changed");
+    Expect(Value(ours, "Volume") == "50" && Value(ours, "QuietWhenBusy") == "1" &&
+               Value(ours, "OnTheSecond") == (OnTheSecond ? "1" : "<missing>"),
+           "an optional key changed");
 }
 
 bool NoStagingCopies(const std::wstring& folder) {
@@ -514,7 +520,8 @@ int Sweep(const std::string& session, bool persistent, int sample) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const std::string session = argc > 2 ? argv[2] : "plain";
-    if (session != "plain" && session != "migrating") return 64;
+    if (session != "plain" && session != "migrating" && session != "signal") return 64;
+    OnTheSecond = session == "signal";
     DefineRows();
     if (mode == "sweep") {
         const bool persistent = argc > 3 && std::string(argv[3]) == "persistent";

@@ -52,6 +52,8 @@ public:
         sounds.clear();
         soundDepth = deepestSound = 0;
         PatchImport(module, "GetLocalTime", reinterpret_cast<void*>(&LocalTime));
+        PatchImport(module, "GetSystemTimeAsFileTime", reinterpret_cast<void*>(&PreciseTime));
+        PatchImport(module, "SystemTimeToTzSpecificLocalTime", reinterpret_cast<void*>(&ZoneTime));
         PatchImport(module, "GetTickCount", reinterpret_cast<void*>(&TickCount));
         PatchImport(module, "GetTickCount64", reinterpret_cast<void*>(&TickCount64));
         PatchImport(module, "Sleep", reinterpret_cast<void*>(&Sleep));
@@ -94,6 +96,16 @@ private:
                            static_cast<WORD>(seconds / 3600 % 24), static_cast<WORD>(seconds / 60 % 60),
                            static_cast<WORD>(seconds % 60), static_cast<WORD>(nowMs % 1000)};
     }
+    // The virtual clock's zone is UTC: its local time is its UTC time.
+    static void WINAPI PreciseTime(FILETIME* time) {
+        SYSTEMTIME local;
+        LocalTime(&local);
+        ::SystemTimeToFileTime(&local, time);
+    }
+    static BOOL WINAPI ZoneTime(const TIME_ZONE_INFORMATION*, const SYSTEMTIME* utc, SYSTEMTIME* local) {
+        *local = *utc;
+        return TRUE;
+    }
     static DWORD WINAPI TickCount() { return static_cast<DWORD>(nowMs); }
     static ULONGLONG WINAPI TickCount64() { return static_cast<ULONGLONG>(nowMs); }
     static void WINAPI Sleep(DWORD ms) { nowMs += ms; }
@@ -135,6 +147,8 @@ private:
         return TRUE;
     }
     static FARPROC WINAPI ProcAddress(HMODULE module, LPCSTR name) {
+        if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::strcmp(name, "GetSystemTimePreciseAsFileTime") == 0)
+            return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&PreciseTime));
         if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && std::strcmp(name, "PlaySoundW") == 0)
             return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&PlaySound));
         return ::GetProcAddress(module, name);
