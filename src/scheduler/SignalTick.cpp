@@ -93,7 +93,12 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
     uint64_t boundary = NextBoundary(now);
     LocalClockReading local;
     bool known = env.LocalAt(boundary, local);
-    if (!known || boundary - now > LeadMs(settings, local, env) + SignalSlackMs) {
+    // Near the boundary no mark is needed to tell: the sound file is read for
+    // it only when the firing came farther ahead.
+    const uint64_t until = boundary - now;
+    const bool forComing =
+        known && (until <= SignalMarginMs + SignalSlackMs || until <= LeadMs(settings, local, env) + SignalSlackMs);
+    if (!forComing) {
         boundary -= MinuteMs;  // late for the minute under way: it sounds at once
         known = env.LocalAt(boundary, local);
     }
