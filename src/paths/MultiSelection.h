@@ -1,7 +1,8 @@
 #pragma once
 // The result buffer of a multi-selection open-file dialog: one full path then
 // two NULs, or a directory, NUL, each name and NUL, then one more NUL. Any
-// number of names is supported; each joined path is allocated at its length.
+// number of names is supported; the joined paths are packed at their lengths
+// in the list's one block.
 #include "strings/StringList.h"
 
 #include <cstring>
@@ -56,38 +57,37 @@ int VisitSelection(const Unit* buffer, int bufferLength, Visit&& visit) {
 }
 
 // Fills list with the full paths of the selection: "directory\name", one
-// backslash always inserted. The number stored; 0 for an empty buffer or when
-// memory ran out (the list is then empty); -1 when the array could not be
-// allocated.
+// backslash always inserted, in one block measured by a first walk. The number
+// stored; 0 for an empty buffer; -1 when memory ran out (the list is then
+// empty).
 template <class Unit, class Allocator>
 int SelectionFiles(const Unit* buffer, int bufferLength, StrList<Unit>& list, const Allocator& allocator) {
     list.Count = 0;
     list.Items = nullptr;
-    const int count = VisitSelection(buffer, bufferLength, [](const Unit*, int) { return true; });
-    if (count <= 0) return 0;
-    Unit** items = static_cast<Unit**>(allocator.AllocateArray(sizeof(Unit*) * static_cast<size_t>(count)));
-    if (items == nullptr) return -1;
-    list.Items = items;
-
-    const int headLength = TextLength(buffer);
-    const int stored = VisitSelection(buffer, bufferLength, [&](const Unit* name, int nameLength) {
-        const bool joined = name != nullptr;
-        const size_t total = static_cast<size_t>(headLength) + (joined ? 1u + nameLength : 0u);
-        Unit* path = static_cast<Unit*>(allocator.Allocate(sizeof(Unit) * (total + 1)));
-        if (path == nullptr) return false;
-        std::memcpy(path, buffer, sizeof(Unit) * static_cast<size_t>(headLength));
-        if (joined) {
-            path[headLength] = Unit('\\');
-            std::memcpy(path + headLength + 1, name, sizeof(Unit) * static_cast<size_t>(nameLength));
-        }
-        path[total] = Unit(0);
-        items[list.Count++] = path;
+    const size_t headLength = buffer[0] == Unit(0) ? 0 : static_cast<size_t>(TextLength(buffer));
+    const auto pathLength = [&](const Unit* name, int nameLength) {
+        return headLength + (name != nullptr ? 1u + static_cast<size_t>(nameLength) : 0u);
+    };
+    size_t units = 0;
+    const int count = VisitSelection(buffer, bufferLength, [&](const Unit* name, int nameLength) {
+        units += pathLength(name, nameLength) + 1;
         return true;
     });
-    if (stored < 0) {
-        DeleteList(list, allocator);
-        return 0;
-    }
+    if (count <= 0) return 0;
+    Unit* room = AllocateList(list, static_cast<size_t>(count), units, allocator);
+    if (room == nullptr) return -1;
+    VisitSelection(buffer, bufferLength, [&](const Unit* name, int nameLength) {
+        const size_t total = pathLength(name, nameLength);
+        std::memcpy(room, buffer, sizeof(Unit) * headLength);
+        if (name != nullptr) {
+            room[headLength] = Unit('\\');
+            std::memcpy(room + headLength + 1, name, sizeof(Unit) * static_cast<size_t>(nameLength));
+        }
+        room[total] = Unit(0);
+        list.Items[list.Count++] = room;
+        room += total + 1;
+        return true;
+    });
     return list.Count;
 }
 

@@ -13,8 +13,6 @@ namespace tolltone {
 struct ListHeap {
     void* Allocate(size_t bytes) const { return ::HeapAlloc(::GetProcessHeap(), 0, bytes); }
     void Free(void* block) const { ::HeapFree(::GetProcessHeap(), 0, block); }
-    void* AllocateArray(size_t bytes) const { return Allocate(bytes); }
-    void FreeArray(void* items) const { Free(items); }
 };
 
 } // namespace tolltone

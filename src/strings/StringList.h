@@ -1,12 +1,16 @@
 #pragma once
-// The string list that the splits and the multi-selection functions fill. The
-// array and every string are allocated here and released only by DeleteList.
+// The string list that the splits and the multi-selection functions fill. A
+// list is one block: the array of Count pointers, then its strings one after
+// another, each at its own length. DeleteList frees that block and nothing else,
+// so a caller that reorders or shortens Items still releases the whole list,
+// and a list kept past the unload costs one heap block of its own bytes.
 #include "strings/StringRules.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace tolltone {
 
@@ -16,65 +20,68 @@ struct StrList {
     Unit** Items;
 };
 
-// A list allocator gives blocks for the strings (Allocate, Free) and for the
-// array (AllocateArray, FreeArray); the module's is the process heap
-// (strings/ListHeap.h). This one, of the C runtime, is for the native builds:
-// tests, fuzzing and benchmarks of the core.
+// A list allocator gives and takes back blocks (Allocate, Free); the module's
+// is the process heap (strings/ListHeap.h). This one, of the C runtime, is for
+// the native builds: tests, fuzzing and benchmarks of the core.
 struct CrtAllocator {
     void* Allocate(size_t bytes) const { return std::malloc(bytes); }
     void Free(void* block) const { std::free(block); }
-    void* AllocateArray(size_t bytes) const { return Allocate(bytes); }
-    void FreeArray(void* items) const { Free(items); }
 };
+
+// The block of a list of count strings that take units units in all: the array
+// goes in list.Items (Count still 0), and the strings' room is returned. Null
+// when memory ran out; the list is then still empty.
+template <class Unit, class Allocator>
+Unit* AllocateList(StrList<Unit>& list, size_t count, size_t units, const Allocator& allocator) {
+    void* block = allocator.Allocate(sizeof(Unit*) * count + sizeof(Unit) * units);
+    if (block == nullptr) return nullptr;
+    list.Items = static_cast<Unit**>(block);
+    return reinterpret_cast<Unit*>(list.Items + count);
+}
 
 template <class Unit, class Allocator>
 void DeleteList(StrList<Unit>& list, const Allocator& allocator) {
-    if (list.Items != nullptr) {
-        for (int32_t i = 0; i < list.Count; ++i) allocator.Free(list.Items[i]);
-        allocator.FreeArray(list.Items);
-    }
+    if (list.Items != nullptr) allocator.Free(list.Items);
     list.Count = 0;
     list.Items = nullptr;
 }
 
-// Splits text at every d into Count fields; in quoted mode (first unit a quote)
-// the enclosing quotes are dropped. 1 when filled, 0 for an empty text or when
-// memory ran out (the list is then empty again). The start of a field never
-// moves past the terminator, whatever the text's shape.
-//
-// FillFields is the general way: each field from text position p on goes
-// through the quote-aware copy under the double-byte rule, into the array that
-// list holds (list.Count fields are already there).
-template <class Unit, class DoubleByte, class Allocator>
-int FillFields(const Unit* text, int n, Unit d, int fields, int p, StrList<Unit>& list,
-               const DoubleByte& isDoubleByteStart, const Allocator& allocator) {
+// Walks the fields of a split from text position 0: visit(from, limit) copies
+// or measures the field that begins at from through the quote-aware copy and
+// returns its length m; the start of the next field moves by m + 3 in quoted
+// mode (first unit a quote), by m + 1 otherwise, and never past the terminator,
+// whatever the text's shape.
+template <class Unit, class Visit>
+void WalkFields(const Unit* text, int n, Unit d, int fields, Visit&& visit) {
     const bool quoted = text[0] == Quote<Unit>;
-    for (int k = list.Count; k < fields; ++k) {
-        const int scan = CodeLength(text + p, d);
-        Unit* field = static_cast<Unit*>(allocator.Allocate(sizeof(Unit) * (static_cast<size_t>(scan) + 2)));
-        if (field == nullptr) {
-            DeleteList(list, allocator);
-            return 0;
-        }
-        const int m = CopyUntil(text + p, d, field, scan + 1, true, isDoubleByteStart);
-        list.Items[k] = field;
-        list.Count = k + 1;
+    int p = 0;
+    for (int k = 0; k < fields; ++k) {
+        const int m = visit(text + p, CodeLength(text + p, d) + 1);
         p += quoted ? m + 3 : m + 1;
         if (p > n) p = n;
     }
-    return 1;
 }
 
+// The general split into fields fields: one walk measures every field, so
+// that the block is allocated once at its size, and a second copies them.
 template <class Unit, class DoubleByte, class Allocator>
-int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const DoubleByte& isDoubleByteStart,
-              const Allocator& allocator) {
-    list.Count = 0;
-    list.Items = nullptr;
-    if (text[0] == Unit(0)) return 0;
-    const int fields = CodeCount(text, d, isDoubleByteStart) + 1;
-    list.Items = static_cast<Unit**>(allocator.AllocateArray(sizeof(Unit*) * static_cast<size_t>(fields)));
-    if (list.Items == nullptr) return 0;
-    return FillFields(text, TextLength(text), d, fields, 0, list, isDoubleByteStart, allocator);
+int SplitFields(const Unit* text, int n, Unit d, int fields, StrList<Unit>& list,
+                const DoubleByte& isDoubleByteStart, const Allocator& allocator) {
+    size_t units = 0;
+    WalkFields(text, n, d, fields, [&](const Unit* from, int limit) {
+        const int m = ScanUntil(from, d, limit, true, isDoubleByteStart, [](Unit) {});
+        units += static_cast<size_t>(m) + 1;
+        return m;
+    });
+    Unit* room = AllocateList(list, static_cast<size_t>(fields), units, allocator);
+    if (room == nullptr) return 0;
+    WalkFields(text, n, d, fields, [&](const Unit* from, int limit) {
+        const int m = CopyUntil(from, d, room, limit, true, isDoubleByteStart);
+        list.Items[list.Count++] = room;
+        room += m + 1;
+        return m;
+    });
+    return 1;
 }
 
 // Copies count units. A split's fields are mostly a few units long, and a call
@@ -92,46 +99,51 @@ void CopyUnits(Unit* output, const Unit* source, size_t count) {
     for (; count > 0; --count) *output++ = *source++;
 }
 
-// Without a double-byte rule, a field without a quote is copied by the general
-// way exactly as it stands, up to the next delimiter. So: the length, then the
-// delimiters counted over that known length (a loop with no exit inside, which
-// the compiler vectorizes), the array allocated once at its size, and each
-// field found by one search and copied whole. The search needs no terminator
-// test: the count says a delimiter is ahead, and the last field looks for the
-// terminator instead. The first quote hands the rest to the general way.
+// Without a quote, and without a delimiter unit that is a double-byte start
+// (which the copy would keep with its trail), field k is the text between the
+// k-th and the next delimiter unit exactly as it stands: the fields take the
+// text's own units. So the text is copied whole after the array, and each
+// delimiter unit of the copy becomes a terminator and the start of the next
+// field.
 template <class Unit, class Allocator>
-int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const NoDoubleByte& noDoubleByte,
+int SplitPlain(const Unit* text, int n, Unit d, int delimiters, StrList<Unit>& list, const Allocator& allocator) {
+    Unit* room = AllocateList(list, static_cast<size_t>(delimiters) + 1, static_cast<size_t>(n) + 1, allocator);
+    if (room == nullptr) return 0;
+    CopyUnits(room, text, static_cast<size_t>(n) + 1);
+    Unit** items = list.Items;
+    *items++ = room;
+    for (int i = 0; i < n; ++i) {
+        if (room[i] != d) continue;
+        room[i] = Unit(0);
+        *items++ = room + i + 1;
+    }
+    list.Count = delimiters + 1;
+    return 1;
+}
+
+// Splits text at every d into Count fields; in quoted mode (first unit a quote)
+// the enclosing quotes are dropped. 1 when filled, 0 for an empty text or when
+// memory ran out (the list is then empty). The length, the delimiter units and
+// the quotes are counted in one loop with no exit inside, which the compiler
+// vectorizes; a text that the plain way cannot split goes the general way.
+template <class Unit, class DoubleByte, class Allocator>
+int SplitList(const Unit* text, Unit d, StrList<Unit>& list, const DoubleByte& isDoubleByteStart,
               const Allocator& allocator) {
     list.Count = 0;
     list.Items = nullptr;
     if (text[0] == Unit(0)) return 0;
     const int n = TextLength(text);
     int delimiters = 0;
-    for (int i = 0; i < n; ++i) delimiters += text[i] == d;
-    list.Items =
-        static_cast<Unit**>(allocator.AllocateArray(sizeof(Unit*) * (static_cast<size_t>(delimiters) + 1)));
-    if (list.Items == nullptr) return 0;
-
-    const Unit* start = text;
-    for (int k = 0; k <= delimiters; ++k) {
-        const Unit target = k < delimiters ? d : Unit(0);
-        const Unit* stop = start;
-        while (*stop != target && *stop != Quote<Unit>) ++stop;
-        if (*stop == Quote<Unit>)
-            return FillFields(text, n, d, delimiters + 1, static_cast<int>(start - text), list, noDoubleByte, allocator);
-        const size_t length = static_cast<size_t>(stop - start);
-        Unit* field = static_cast<Unit*>(allocator.Allocate(sizeof(Unit) * (length + 1)));
-        if (field == nullptr) {
-            DeleteList(list, allocator);
-            return 0;
-        }
-        CopyUnits(field, start, length);
-        field[length] = Unit(0);
-        list.Items[k] = field;
-        list.Count = k + 1;
-        start = stop + 1;
+    int quotes = 0;
+    for (int i = 0; i < n; ++i) {
+        delimiters += text[i] == d;
+        quotes += text[i] == Quote<Unit>;
     }
-    return 1;
+    int fields = delimiters + 1;
+    if constexpr (!std::is_same_v<DoubleByte, NoDoubleByte>) fields = CodeCount(text, d, isDoubleByteStart) + 1;
+    if (quotes != 0 || fields != delimiters + 1)
+        return SplitFields(text, n, d, fields, list, isDoubleByteStart, allocator);
+    return SplitPlain(text, n, d, delimiters, list, allocator);
 }
 
 } // namespace tolltone

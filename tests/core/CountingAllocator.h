@@ -22,8 +22,6 @@ struct CountingAllocator {
         EXPECT_EQ(live.erase(block), 1u) << "freed once, and only what was allocated";
         std::free(block);
     }
-    void* AllocateArray(size_t bytes) const { return Allocate(bytes); }
-    void FreeArray(void* items) const { Free(items); }
 };
 
 } // namespace tolltone::fakes

@@ -79,18 +79,40 @@ TEST(Split, QuotedFieldsThatRunPastTheEndStayInsideTheText) {
     }
 }
 
-TEST(Split, AllocationFailureReleasesWhatWasMade) {
-    const std::string text = "a,b,c,d";  // one array and four strings
-    for (int failAt = 0; failAt < 5; ++failAt) {
-        SCOPED_TRACE(failAt);
-        CountingAllocator heap;
-        heap.failAt = failAt;
-        StrList<char> list{};
-        EXPECT_EQ(SplitList(text.c_str(), ',', list, NoDoubleByte{}, heap), 0);
-        EXPECT_EQ(list.Count, 0);
-        EXPECT_EQ(list.Items, nullptr);
-        EXPECT_TRUE(heap.live.empty()) << "nothing leaked";
+// A list is one block, whatever the text's shape or rule: when it cannot be had
+// the split gives 0 and an empty list.
+TEST(Split, OneBlockOrNothing) {
+    for (const std::string text : {"a,b,c,d", "\"a\",\"b\",", "a,\"b,d\"", "\x95\x5C,\x81\x40"}) {
+        SCOPED_TRACE(text);
+        for (const int failAt : {-1, 0}) {
+            CountingAllocator plainHeap, doubleByteHeap;
+            plainHeap.failAt = doubleByteHeap.failAt = failAt;
+            StrList<char> plain{}, doubleByte{};
+            EXPECT_EQ(SplitList(text.c_str(), ',', plain, NoDoubleByte{}, plainHeap), failAt < 0 ? 1 : 0);
+            EXPECT_EQ(SplitList(text.c_str(), ',', doubleByte, fakes::CodePage932(), doubleByteHeap), failAt < 0 ? 1 : 0);
+            EXPECT_EQ(plainHeap.allocations + doubleByteHeap.allocations, 2);
+            EXPECT_EQ(Fields(plain), Fields(doubleByte));
+            if (failAt == 0) {
+                EXPECT_EQ(plain.Items, nullptr);
+            }
+            DeleteList(plain, plainHeap);
+            DeleteList(doubleByte, doubleByteHeap);
+            EXPECT_TRUE(plainHeap.live.empty() && doubleByteHeap.live.empty()) << "nothing leaked";
+        }
     }
+}
+
+// Callers may reorder the items or lower Count; the release still frees the
+// whole list, once.
+TEST(Split, AReorderedOrShortenedListIsReleasedWhole) {
+    CountingAllocator heap;
+    StrList<char16_t> list{};
+    ASSERT_EQ(SplitList(u"x,y,z", u',', list, NoDoubleByte{}, heap), 1);
+    std::swap(list.Items[0], list.Items[2]);
+    list.Count = 1;
+    EXPECT_EQ(Fields(list), std::vector<std::u16string>{u"z"});
+    DeleteList(list, heap);
+    EXPECT_TRUE(heap.live.empty());
 }
 
 TEST(Split, ReleasingTwiceFreesNothingTheSecondTime) {
@@ -111,7 +133,7 @@ TEST(Split, ASplitOverAFilledListDoesNotReleaseIt) {
     StrList<char> first = list;
     ASSERT_EQ(SplitList("c", ',', list, NoDoubleByte{}, heap), 1);
     EXPECT_EQ(Fields(list), std::vector<std::string>{"c"});
-    EXPECT_EQ(heap.live.size(), 5u) << "the first list is still the caller's";
+    EXPECT_EQ(heap.live.size(), 2u) << "the first list is still the caller's";
     DeleteList(first, heap);
     DeleteList(list, heap);
     EXPECT_TRUE(heap.live.empty());
@@ -126,6 +148,11 @@ TEST(Split, TrailByteEqualToTheDelimiterIsTestedOnItsOwn) {
     // The count skips the lead and counts both 0x5C bytes; the trail still ends
     // the first field's scan, like every delimiter of the text.
     EXPECT_EQ(list.Count, 3);
+    DeleteList(list, heap);
+    // A delimiter that is a lead byte is not counted, and the copy keeps it
+    // with its trail: the fields are not the text cut at every such byte.
+    ASSERT_EQ(SplitList("a\x95\x5C" "b\x95", '\x95', list, fakes::CodePage932(), heap), 1);
+    EXPECT_EQ(Fields(list), (std::vector<std::string>{"a\x95", "b"}));
     DeleteList(list, heap);
     EXPECT_TRUE(heap.live.empty());
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -85,8 +86,12 @@ TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadableAndCostsOnlyItsBytes) {
     StrListW held{};
     ASSERT_EQ(Get<decltype(&QM_StringCSVW)>("QM_StringCSVW")(L"kept,after,unload", &held), 1);
     EXPECT_EQ(ProcessHeaps(), heapsBefore) << "no heap made for a list";
-    EXPECT_NE(::HeapSize(::GetProcessHeap(), 0, held.Items), static_cast<SIZE_T>(-1));
-    EXPECT_NE(::HeapSize(::GetProcessHeap(), 0, held.Items[1]), static_cast<SIZE_T>(-1));
+    // One block of the process heap holds the array and every string after it.
+    const SIZE_T block = ::HeapSize(::GetProcessHeap(), 0, held.Items);
+    ASSERT_NE(block, static_cast<SIZE_T>(-1));
+    const auto* begin = reinterpret_cast<const char*>(held.Items);
+    EXPECT_GE(reinterpret_cast<const char*>(held.Items[0]), begin + sizeof(wchar_t*) * held.Count);
+    EXPECT_LE(reinterpret_cast<const char*>(held.Items[2] + std::wcslen(held.Items[2]) + 1), begin + block);
 
     module_.Reset();
     ASSERT_EQ(::GetModuleHandleW(L"Tolltone.dll"), nullptr) << "the module is unloaded";
