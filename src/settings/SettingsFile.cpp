@@ -9,6 +9,7 @@
 #include "settings/ProfileEncoding.h"
 #include "settings/ProfileRead.h"
 #include "settings/ReplacingSave.h"
+#include "settings/SettingsLink.h"
 #include "win32/UniqueHandle.h"
 
 #include <shlobj.h>
@@ -67,27 +68,6 @@ void FormatHex(wchar_t (&out)[32], DWORD first, wchar_t separator, DWORD second)
         while (count > 0) out[length++] = digits[--count];
     }
     out[length] = L'\0';
-}
-
-// A settings file that is a symbolic link is saved through it: the copy is made
-// beside the file the link names and replaces that file, not the link.
-SettingsPath LinkTarget(const SettingsPath& path) {
-    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(path.text, FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file) return path;
-    wchar_t final[PathUnits + 8];
-    const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), final, PathUnits + 8, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= PathUnits + 8) return path;
-    // "\\?\C:\..." back to "C:\..." and "\\?\UNC\server\..." to "\\server\...".
-    const wchar_t* plain = final;
-    SettingsPath target;
-    if (std::wcsncmp(final, L"\\\\?\\UNC\\", 8) == 0) {
-        target.valid = ConcatText<wchar_t>(target.text, PathUnits, {L"\\\\", final + 8});
-        return target.valid ? target : path;
-    }
-    if (std::wcsncmp(final, L"\\\\?\\", 4) == 0) plain = final + 4;
-    target.valid = ConcatText<wchar_t>(target.text, PathUnits, {plain});
-    return target.valid ? target : path;
 }
 
 } // namespace
@@ -161,10 +141,18 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 }
 
 bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
-    if (!path.valid || !texts.loaded || ::GetFileAttributesW(path.text) != INVALID_FILE_ATTRIBUTES) return false;
+    if (!path.valid || !texts.loaded) return false;
+    // A link whose file is gone is there itself: its copies are beside that file.
+    SettingsPath place = path;
+    const DWORD attributes = ::GetFileAttributesW(path.text);
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+        place = DanglingLinkTarget(path);
+        if (!place.valid) return false;
+    }
     const StagingPattern pattern = SplitCopyName(texts.copyName.text);
     wchar_t directory[PathUnits] = {};
-    DirectoryName(path.text, directory, PathUnits, NoDoubleByte{});
+    DirectoryName(place.text, directory, PathUnits, NoDoubleByte{});
     wchar_t wildcard[PathUnits], found[PathUnits];
     if (!ConcatText<wchar_t>(wildcard, PathUnits, {directory, L"\\", pattern.stem, L".*", pattern.extension}))
         return false;
@@ -180,7 +168,7 @@ bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
     } while (::FindNextFileW(search, &data));
     ::FindClose(search);
     // Never over a file that another program has put back in the meantime.
-    return found[0] != L'\0' && ::MoveFileExW(found, path.text, MOVEFILE_WRITE_THROUGH) != 0;
+    return found[0] != L'\0' && ::MoveFileExW(found, place.text, MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {

@@ -42,7 +42,8 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 
 // A complete copy left by a crash on a file system that replaces in two steps
 // (delete, then rename) where the file itself is gone: the newest one is put in
-// the file's place. True when the file exists now because of it.
+// the file's place (for a link whose file is gone, in the place of that file).
+// True when the file exists now because of it.
 bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
 
 // A file that begins with a big-endian or UTF-8 mark reads as garbage through

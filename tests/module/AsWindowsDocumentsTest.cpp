@@ -1,11 +1,14 @@
 // The module held to what Windows documents where Wine is kinder: a sound call
 // that waits alertably, profile functions that read a file as UTF-16 only after
-// FF FE, attributes of a link that describe the link. Each layer sits in the
+// FF FE, a link that Windows follows, except for its attributes and its reparse
+// data. Each layer sits in the
 // module's import table; the clock and timers are virtual.
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <winioctl.h>
 
 #include <cstring>
 
@@ -73,6 +76,58 @@ BOOL WINAPI AttributesOfALink(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID
     return TRUE;
 }
 
+// A symbolic link at LinkPath that names LinkedFile. Windows follows it for
+// every call but these: its attributes describe the link, and an open with
+// FILE_FLAG_OPEN_REPARSE_POINT gets the link itself, whose reparse data is
+// LinkData. Wine 8 makes no links.
+std::wstring LinkedFile, LinkStandIn;
+std::string LinkData;
+HANDLE LinkHandle = nullptr;
+
+LPCWSTR Followed(LPCWSTR path) { return path != nullptr && LinkPath == path ? LinkedFile.c_str() : path; }
+
+DWORD WINAPI LinkAttributes(LPCWSTR path) {
+    return LinkPath == path ? FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT : ::GetFileAttributesW(path);
+}
+
+HANDLE WINAPI OpenThroughLink(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                              DWORD flags, HANDLE from) {
+    if (LinkPath == path && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0)
+        return LinkHandle = ::CreateFileW(LinkStandIn.c_str(), access, share, security, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return ::CreateFileW(Followed(path), access, share, security, disposition, flags, from);
+}
+
+BOOL WINAPI LinkControl(HANDLE file, DWORD code, LPVOID in, DWORD inBytes, LPVOID out, DWORD outBytes, LPDWORD bytes,
+                        LPOVERLAPPED overlapped) {
+    if (file != LinkHandle || code != FSCTL_GET_REPARSE_POINT)
+        return ::DeviceIoControl(file, code, in, inBytes, out, outBytes, bytes, overlapped);
+    if (LinkData.size() > outBytes) {
+        ::SetLastError(ERROR_MORE_DATA);
+        return FALSE;
+    }
+    std::memcpy(out, LinkData.data(), LinkData.size());
+    *bytes = static_cast<DWORD>(LinkData.size());
+    return TRUE;
+}
+
+DWORD WINAPI ProfileThroughLink(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
+    return ::GetPrivateProfileStringW(section, key, fallback, out, units, Followed(file));
+}
+
+// A symbolic link's reparse data as Windows' file systems return it: the
+// substitute name, then the print name.
+std::string SymbolicLinkData(const std::wstring& name, ULONG flags) {
+    const std::wstring substitute = flags != 0 ? name : L"\\??\\" + name;
+    std::string bytes;
+    const auto add = [&](uint32_t value, int size) { bytes.append(reinterpret_cast<const char*>(&value), size); };
+    const uint32_t substituteBytes = static_cast<uint32_t>(substitute.size() * 2), printBytes = static_cast<uint32_t>(name.size() * 2);
+    add(IO_REPARSE_TAG_SYMLINK, 4), add(12 + substituteBytes + printBytes, 2), add(0, 2);
+    add(0, 2), add(substituteBytes, 2), add(substituteBytes, 2), add(printBytes, 2), add(flags, 4);
+    bytes.append(reinterpret_cast<const char*>(substitute.c_str()), substituteBytes);
+    bytes.append(reinterpret_cast<const char*>(name.c_str()), printBytes);
+    return bytes;
+}
+
 class AsWindowsDocumentsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,6 +143,7 @@ protected:
         VirtualSession::appData.clear();
         VirtualSession::alertableSound = false;
         LinkPath.clear();
+        LinkHandle = nullptr;
     }
 
     std::wstring Settings(const wchar_t* signalAndInterval, const wchar_t* more = L"") const {
@@ -188,4 +244,48 @@ TEST_F(AsWindowsDocumentsTest, AnEditBehindALinkIsSeen) {
     VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
     ASSERT_EQ(VirtualSession::sounds.size(), 2u);
     EXPECT_EQ(VirtualSession::sounds[1].imageDataBytes, StrokeFrames * 2) << "the edit was not seen";
+}
+
+// A crash between a save's two renames, on a file system that replaces in two
+// steps, leaves a link whose file is gone and the complete copy beside that
+// file: the copy is put in its place and read, and the unload saves into it
+// through the link, which stays a link. Data that does not hold a whole name
+// leads nowhere.
+TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
+    const std::wstring real = folder_.Path() + L"\\real";
+    ASSERT_TRUE(::CreateDirectoryW(real.c_str(), nullptr));
+    const std::wstring copy = real + L"\\Tolltone.1a-2b.new";
+    const struct { std::string data; bool followed; } rows[] = {
+        {SymbolicLinkData(real + L"\\mine.ini", 0), true},
+        {SymbolicLinkData(L"..\\..\\real\\mine.ini", 1), true},
+        {SymbolicLinkData(real + L"\\mine.ini", 0).substr(0, 30), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.data.size());
+        ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"))));
+        LinkPath = file_, LinkedFile = real + L"\\mine.ini", LinkStandIn = folder_.Path(), LinkData = row.data;
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        VirtualSession::Install(module_.Get());
+        VirtualSession::appData = folder_.Path();
+        PatchImport(module_.Get(), "GetFileAttributesW", reinterpret_cast<void*>(&LinkAttributes));
+        PatchImport(module_.Get(), "GetFileAttributesExW", reinterpret_cast<void*>(&AttributesOfALink));
+        PatchImport(module_.Get(), "CreateFileW", reinterpret_cast<void*>(&OpenThroughLink));
+        PatchImport(module_.Get(), "DeviceIoControl", reinterpret_cast<void*>(&LinkControl));
+        PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileThroughLink));
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.followed ? 1 : 0);
+        module_.Reset();
+        if (row.followed) {
+            EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy was taken";
+            EXPECT_EQ(::GetFileAttributesW(file_.c_str()), INVALID_FILE_ATTRIBUTES) << "the link was replaced by a file";
+            const std::wstring saved = DecodeProfile(ReadBytes(LinkedFile));
+            for (const wchar_t* line : {L"Interval=1800\r\n", L"[Other]\r\n名前=値 ☃\r\n"})
+                EXPECT_NE(saved.find(line), std::wstring::npos) << std::string(line, line + std::wcslen(line));
+        } else {
+            EXPECT_NE(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "a copy taken for no file";
+        }
+        for (const std::wstring& left : {copy, LinkedFile, file_}) ::DeleteFileW(left.c_str());
+    }
+    ::RemoveDirectoryW(real.c_str());
 }
