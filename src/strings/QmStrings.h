@@ -6,9 +6,10 @@
 
 extern "C" {
 
-// A string list filled by the library; release it with QM_DeleteStrListA / W,
-// never with an allocator of your own, and put no string of your own into it:
-// the library keeps its blocks on a heap of its own. Empty: Count 0, Items null.
+// A string list filled by the library: one block of the process heap, the array
+// and then its strings. Release it with QM_DeleteStrListA / W, never with an
+// allocator of your own; the items may be reordered and Count lowered, but no
+// item freed, replaced or added. Empty: Count 0, Items null.
 struct StrListA {
     int Count;
     char** Items;

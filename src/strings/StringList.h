@@ -100,7 +100,7 @@ void CopyUnits(Unit* output, const Unit* source, size_t count) {
 }
 
 // Without a quote, and without a delimiter unit that is a double-byte start
-// (which the copy would keep with its trail), field k is the text between the
+// (which the copy keeps, and whose trail the next field's start passes), field k is the text between the
 // k-th and the next delimiter unit exactly as it stands: the fields take the
 // text's own units. So the text is copied whole after the array, and each
 // delimiter unit of the copy becomes a terminator and the start of the next

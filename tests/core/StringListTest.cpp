@@ -149,8 +149,8 @@ TEST(Split, TrailByteEqualToTheDelimiterIsTestedOnItsOwn) {
     // the first field's scan, like every delimiter of the text.
     EXPECT_EQ(list.Count, 3);
     DeleteList(list, heap);
-    // A delimiter that is a lead byte is not counted, and the copy keeps it
-    // with its trail: the fields are not the text cut at every such byte.
+    // A delimiter that is a lead byte is not counted, the copy keeps it, and the
+    // next field starts after its trail: not the text cut at every such byte.
     ASSERT_EQ(SplitList("a\x95\x5C" "b\x95", '\x95', list, fakes::CodePage932(), heap), 1);
     EXPECT_EQ(Fields(list), (std::vector<std::string>{"a\x95", "b"}));
     DeleteList(list, heap);

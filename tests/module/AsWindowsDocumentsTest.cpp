@@ -1,8 +1,8 @@
 // The module held to what Windows documents where Wine is kinder: a sound call
 // that waits alertably, profile functions that read a file as UTF-16 only after
-// FF FE, a link that Windows follows, except for its attributes and its reparse
-// data. Each layer sits in the
-// module's import table; the clock and timers are virtual.
+// FF FE, a link that Windows follows but for its attributes and its reparse
+// data. Each layer sits in the module's import table; the clock and timers are
+// virtual.
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
 
@@ -115,16 +115,15 @@ DWORD WINAPI ProfileThroughLink(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, 
 }
 
 // A symbolic link's reparse data as Windows' file systems return it: the
-// substitute name, then the print name.
-std::string SymbolicLinkData(const std::wstring& name, ULONG flags) {
-    const std::wstring substitute = flags != 0 ? name : L"\\??\\" + name;
+// substitute name, which Windows follows, then the name it shows.
+std::string SymbolicLinkData(const std::wstring& substitute, const std::wstring& print, ULONG flags) {
     std::string bytes;
     const auto add = [&](uint32_t value, int size) { bytes.append(reinterpret_cast<const char*>(&value), size); };
-    const uint32_t substituteBytes = static_cast<uint32_t>(substitute.size() * 2), printBytes = static_cast<uint32_t>(name.size() * 2);
+    const uint32_t substituteBytes = static_cast<uint32_t>(substitute.size() * 2), printBytes = static_cast<uint32_t>(print.size() * 2);
     add(IO_REPARSE_TAG_SYMLINK, 4), add(12 + substituteBytes + printBytes, 2), add(0, 2);
     add(0, 2), add(substituteBytes, 2), add(substituteBytes, 2), add(printBytes, 2), add(flags, 4);
     bytes.append(reinterpret_cast<const char*>(substitute.c_str()), substituteBytes);
-    bytes.append(reinterpret_cast<const char*>(name.c_str()), printBytes);
+    bytes.append(reinterpret_cast<const char*>(print.c_str()), printBytes);
     return bytes;
 }
 
@@ -248,22 +247,29 @@ TEST_F(AsWindowsDocumentsTest, AnEditBehindALinkIsSeen) {
 
 // A crash between a save's two renames, on a file system that replaces in two
 // steps, leaves a link whose file is gone and the complete copy beside that
-// file: the copy is put in its place and read, and the unload saves into it
-// through the link, which stays a link. Data that does not hold a whole name
-// leads nowhere.
+// file: the copy is put in its place and read. The link stays a link: the
+// unload saves into that file, and makes it again when there was no copy.
+// Windows follows the substitute name, whatever the print name says; data
+// that holds no whole name leads nowhere.
 TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
-    const std::wstring real = folder_.Path() + L"\\real";
+    const std::wstring real = folder_.Path() + L"\\real", mine = real + L"\\mine.ini";
     ASSERT_TRUE(::CreateDirectoryW(real.c_str(), nullptr));
     const std::wstring copy = real + L"\\Tolltone.1a-2b.new";
-    const struct { std::string data; bool followed; } rows[] = {
-        {SymbolicLinkData(real + L"\\mine.ini", 0), true},
-        {SymbolicLinkData(L"..\\..\\real\\mine.ini", 1), true},
-        {SymbolicLinkData(real + L"\\mine.ini", 0).substr(0, 30), false},
+    const std::string absolute = SymbolicLinkData(L"\\??\\" + mine, mine, 0);
+    const struct { std::string data; bool copy, followed; } rows[] = {
+        {absolute, true, true},
+        {SymbolicLinkData(L"..\\..\\real\\mine.ini", L"..\\..\\real\\mine.ini", 1), true, true},
+        {SymbolicLinkData(mine.substr(2), mine.substr(2), 1), true, true},  // from the root of the link's drive
+        {SymbolicLinkData(L"\\??\\" + mine, L"C:\\elsewhere\\mine.ini", 0), true, true},
+        {absolute, false, true},
+        {absolute.substr(0, 30), true, false},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.data.size());
-        ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"))));
-        LinkPath = file_, LinkedFile = real + L"\\mine.ini", LinkStandIn = folder_.Path(), LinkData = row.data;
+        SCOPED_TRACE(&row - rows);
+        if (row.copy) {
+            ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"))));
+        }
+        LinkPath = file_, LinkedFile = mine, LinkStandIn = folder_.Path(), LinkData = row.data;
         module_ = LoadTolltone();
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
@@ -274,18 +280,21 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
         PatchImport(module_.Get(), "DeviceIoControl", reinterpret_cast<void*>(&LinkControl));
         PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileThroughLink));
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
-        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.followed ? 1 : 0);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.followed && row.copy ? 1 : 0);
         module_.Reset();
         if (row.followed) {
-            EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy was taken";
+            EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "the copy was left";
             EXPECT_EQ(::GetFileAttributesW(file_.c_str()), INVALID_FILE_ATTRIBUTES) << "the link was replaced by a file";
-            const std::wstring saved = DecodeProfile(ReadBytes(LinkedFile));
-            for (const wchar_t* line : {L"Interval=1800\r\n", L"[Other]\r\n名前=値 ☃\r\n"})
-                EXPECT_NE(saved.find(line), std::wstring::npos) << std::string(line, line + std::wcslen(line));
+            const std::wstring saved = DecodeProfile(ReadBytes(mine));
+            EXPECT_NE(saved.find(L"[Tolltone]\r\n"), std::wstring::npos) << "no save through the link";
+            if (row.copy) {
+                for (const wchar_t* line : {L"Interval=1800\r\n", L"[Other]\r\n名前=値 ☃\r\n"})
+                    EXPECT_NE(saved.find(line), std::wstring::npos) << std::string(line, line + std::wcslen(line));
+            }
         } else {
             EXPECT_NE(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "a copy taken for no file";
         }
-        for (const std::wstring& left : {copy, LinkedFile, file_}) ::DeleteFileW(left.c_str());
+        for (const std::wstring& left : {copy, mine, file_}) ::DeleteFileW(left.c_str());
     }
     ::RemoveDirectoryW(real.c_str());
 }

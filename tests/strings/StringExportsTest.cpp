@@ -90,8 +90,10 @@ TEST_F(StringExportsTest, AListHeldAtUnloadStaysReadableAndCostsOnlyItsBytes) {
     const SIZE_T block = ::HeapSize(::GetProcessHeap(), 0, held.Items);
     ASSERT_NE(block, static_cast<SIZE_T>(-1));
     const auto* begin = reinterpret_cast<const char*>(held.Items);
-    EXPECT_GE(reinterpret_cast<const char*>(held.Items[0]), begin + sizeof(wchar_t*) * held.Count);
-    EXPECT_LE(reinterpret_cast<const char*>(held.Items[2] + std::wcslen(held.Items[2]) + 1), begin + block);
+    for (int i = 0; i < held.Count; ++i) {
+        EXPECT_GE(reinterpret_cast<const char*>(held.Items[i]), begin + sizeof(wchar_t*) * held.Count);
+        EXPECT_LE(reinterpret_cast<const char*>(held.Items[i] + std::wcslen(held.Items[i]) + 1), begin + block);
+    }
 
     module_.Reset();
     ASSERT_EQ(::GetModuleHandleW(L"Tolltone.dll"), nullptr) << "the module is unloaded";
