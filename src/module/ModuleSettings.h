@@ -44,6 +44,7 @@ inline bool RetryUnreadSettings(ChimeModule& module) {
     // or string-table call failed): looked for again, on the host's thread.
     if (!module.SettingsFile.valid || !module.Texts.loaded) PrepareSettingsFile(module);
     if (!module.SettingsFile.valid) return false;
+    if (AdoptCompleteCopy(module.SettingsFile, module.Texts) == CopyAdoption::Left) return false;
     ChimeSettings read;
     const SettingsRead result = ReadSettings(module.SettingsFile, module.Instance, read);
     if (!result.complete) return false;

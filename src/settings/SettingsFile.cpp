@@ -140,25 +140,30 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
     return names;
 }
 
-bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
-    if (!path.valid || !texts.loaded) return false;
+CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
+    if (!path.valid || !texts.loaded) return CopyAdoption::None;
     // A link whose file is gone is there itself: its copies are beside that file.
     SettingsPath place = path;
     const DWORD attributes = ::GetFileAttributesW(path.text);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return CopyAdoption::None;
         place = DanglingLinkTarget(path);
-        if (!place.valid) return false;
+        if (!place.valid) return CopyAdoption::None;
     }
     const StagingPattern pattern = SplitCopyName(texts.copyName.text);
     wchar_t directory[PathUnits] = {};
     DirectoryName(place.text, directory, PathUnits, NoDoubleByte{});
     wchar_t wildcard[PathUnits], found[PathUnits];
     if (!ConcatText<wchar_t>(wildcard, PathUnits, {directory, L"\\", pattern.stem, L".*", pattern.extension}))
-        return false;
+        return CopyAdoption::None;
     WIN32_FIND_DATAW data;
     const HANDLE search = ::FindFirstFileW(wildcard, &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES
+                   ? CopyAdoption::None
+                   : CopyAdoption::Left;
+    }
     FILETIME newest{};
     found[0] = L'\0';
     do {
@@ -167,8 +172,11 @@ bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
         if (JoinPath<wchar_t>(found, PathUnits, {directory, data.cFileName})) newest = data.ftLastWriteTime;
     } while (::FindNextFileW(search, &data));
     ::FindClose(search);
+    if (found[0] == L'\0') return CopyAdoption::None;
     // Never over a file that another program has put back in the meantime.
-    return found[0] != L'\0' && ::MoveFileExW(found, place.text, MOVEFILE_WRITE_THROUGH) != 0;
+    if (::MoveFileExW(found, place.text, MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? CopyAdoption::None : CopyAdoption::Left;
 }
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {

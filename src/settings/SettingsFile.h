@@ -43,8 +43,11 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 // A complete copy left by a crash on a file system that replaces in two steps
 // (delete, then rename) where the file itself is gone: the newest one is put in
 // the file's place (for a link whose file is gone, in the place of that file).
-// True when the file exists now because of it.
-bool AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
+// Left: the file is gone and a copy may hold the user's values, but it could not
+// be moved (a scanner holds it) or the folder could not be searched; defaults
+// saved there now would hide it for good.
+enum class CopyAdoption { None, Adopted, Left };
+CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
 
 // A file that begins with a big-endian or UTF-8 mark reads as garbage through
 // Windows' profile functions: it is replaced, as a save replaces it, by the same

@@ -52,9 +52,13 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPa
         settings = ChimeSettings{};
         return {0, false, false};
     }
-    // A crash between a save's two renames may have left only the complete copy.
-    AdoptCompleteCopy(perUser, texts);
-    AdoptCompleteCopy(current, texts);
+    // A crash between a save's two renames may have left only the complete copy;
+    // one that cannot be taken yet leaves the settings unread, tried each minute.
+    const bool perUserCopyLeft = AdoptCompleteCopy(perUser, texts) == CopyAdoption::Left;
+    if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left || perUserCopyLeft) {
+        settings = ChimeSettings{};
+        return {0, false, false};
+    }
     if (LegacyKeyExists(strings)) return MigrateLegacyRegistry(settings, current, strings);
 
     // The existence test looks at the per-user file whatever the mode.

@@ -150,8 +150,9 @@ protected:
                L"\r\n" + more + L"[Other]\r\n名前=値 ☃\r\n";
     }
 
-    // Loads the module into a session at the given time with the per-user file.
-    void Start(int64_t atMs) {
+    // Loads the module into a session at the given time with the per-user file;
+    // StartModule answers armed (0 while the file waits to be read).
+    void Start(int64_t atMs, int armed = 1) {
         module_ = LoadTolltone();
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
@@ -159,7 +160,7 @@ protected:
         VirtualSession::nowMs = atMs;
         Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(window_.Get());
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
-        ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), 1);
+        ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), armed);
     }
 
     TempFolder folder_{L"as-windows"};
@@ -297,4 +298,25 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
         for (const std::wstring& left : {copy, mine, file_}) ::DeleteFileW(left.c_str());
     }
     ::RemoveDirectoryW(real.c_str());
+}
+
+// A scanner that holds the complete copy (open without delete sharing) when
+// the module starts: the copy cannot be moved yet, and no defaults may take the
+// file's place meanwhile, or the copy would never be taken. The next minute
+// takes it and chimes as it says.
+TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute) {
+    const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
+    const std::string values = Utf16Le(Settings(L"SignalType=0\r\nInterval=60"));
+    ASSERT_TRUE(WriteBytes(copy, values));
+    UniqueKernelHandle scanner(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
+    Start(VirtualSession::At(9, 59, 30), 0);
+    EXPECT_EQ(::GetFileAttributesW(file_.c_str()), INVALID_FILE_ATTRIBUTES) << "defaults took the copy's place";
+    scanner.Reset();
+    VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+    EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1);
+    EXPECT_EQ(VirtualSession::sounds.size(), 1u) << "the 10:00 chime";
+    EXPECT_EQ(ReadBytes(file_), values);
+    EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
 }

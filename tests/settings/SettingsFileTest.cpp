@@ -204,9 +204,9 @@ TEST_F(SettingsFileTest, ACompleteCopyAndABigEndianFileAreTakenAsTheyAre) {
     const SettingsTexts texts = LoadSettingsTexts(Strings());
     ASSERT_TRUE(WriteBytes(folder_.File(L"Tolltone.5-1.new"), "[Tolltone]\r\nInterval=1800\r\n"));
     ASSERT_TRUE(WriteBytes(folder_.File(L"Tolltone.5-2.tmp"), "[Tolltone]\r\nInter"));  // torn: never taken
-    EXPECT_TRUE(AdoptCompleteCopy(path, texts));
+    EXPECT_EQ(AdoptCompleteCopy(path, texts), CopyAdoption::Adopted);
     EXPECT_EQ(ReadBytes(path.text), "[Tolltone]\r\nInterval=1800\r\n");
-    EXPECT_FALSE(AdoptCompleteCopy(path, texts)) << "never over an existing file";
+    EXPECT_EQ(AdoptCompleteCopy(path, texts), CopyAdoption::None) << "never over an existing file";
     ::DeleteFileW(folder_.File(L"Tolltone.5-2.tmp").c_str());
 
     std::string bigEndian = "\xFE\xFF";
