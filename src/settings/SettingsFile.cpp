@@ -141,7 +141,7 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 }
 
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
-    if (!path.valid || !texts.loaded) return CopyAdoption::None;
+    if (!path.valid) return CopyAdoption::None;
     // A link whose file is gone is there itself: its copies are beside that file.
     SettingsPath place = path;
     const DWORD attributes = ::GetFileAttributesW(path.text);
@@ -150,6 +150,7 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
         place = DanglingLinkTarget(path);
         if (!place.valid) return CopyAdoption::None;
     }
+    if (!texts.loaded) return CopyAdoption::Left;  // no copy's name to look for
     const StagingPattern pattern = SplitCopyName(texts.copyName.text);
     wchar_t directory[PathUnits] = {};
     DirectoryName(place.text, directory, PathUnits, NoDoubleByte{});

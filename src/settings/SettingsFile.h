@@ -44,8 +44,8 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 // (delete, then rename) where the file itself is gone: the newest one is put in
 // the file's place (for a link whose file is gone, in the place of that file).
 // Left: the file is gone and a copy may hold the user's values, but it could not
-// be moved (a scanner holds it) or the folder could not be searched; defaults
-// saved there now would hide it for good.
+// be moved (a scanner holds it), or the folder or the copy's name could not be
+// searched for; defaults saved there now would hide it for good.
 enum class CopyAdoption { None, Adopted, Left };
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
 
