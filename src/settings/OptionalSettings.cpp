@@ -112,7 +112,7 @@ bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, Settin
     if (SameStamp(now, known)) return false;
     // A file saved with a foreign mark while the module runs is turned first;
     // that replaces it, so it is stamped again.
-    const bool foreign = HasForeignMark(path.text);
+    const bool foreign = ReadProfileMark(path.text) != ProfileMark::None;
     if (foreign && !TurnForeignSettingsFile(path, LoadSettingsTexts(strings))) return false;
     // Stamped before the read: a write during the read shows at the next check.
     // A read that failed keeps the old stamp: it is tried again next minute.

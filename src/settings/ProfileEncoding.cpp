@@ -145,14 +145,20 @@ bool ConvertProfileToUtf16(const wchar_t* path) {
     return text.utf16 || WriteProfileText(file.Get(), text, Target::Utf16);
 }
 
-bool HasForeignMark(const wchar_t* path) {
+ProfileMark ReadProfileMark(const wchar_t* path) {
     const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
         path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ProfileMark::None : ProfileMark::Unknown;
+    }
     unsigned char head[3] = {};
     DWORD read = 0;
-    if (!file || !::ReadFile(file.Get(), head, sizeof head, &read, nullptr)) return false;
+    if (!::ReadFile(file.Get(), head, sizeof head, &read, nullptr)) return ProfileMark::Unknown;
     return StartsWith(head, read, Utf16BigEndianMark, sizeof Utf16BigEndianMark) ||
-           StartsWith(head, read, Utf8Mark, sizeof Utf8Mark);
+                   StartsWith(head, read, Utf8Mark, sizeof Utf8Mark)
+               ? ProfileMark::Foreign
+               : ProfileMark::None;
 }
 
 bool ConvertForeignProfile(const wchar_t* path) {

@@ -19,8 +19,10 @@ bool ConvertProfileToUtf16(const wchar_t* path);
 
 // Windows' profile functions read a file as UTF-16 only after FF FE; anything
 // else is ANSI bytes, so a big-endian or UTF-8-marked file reads as garbage.
-// True when the file begins with one of those two marks.
-bool HasForeignMark(const wchar_t* path);
+// Foreign when the file begins with one of those two marks; Unknown when it is
+// there but its first bytes could not be read (a missing file has no mark).
+enum class ProfileMark { None, Foreign, Unknown };
+ProfileMark ReadProfileMark(const wchar_t* path);
 
 // Rewrites a file with a foreign mark as one the profile functions read: ANSI
 // when the code page holds every text of it, else UTF-16LE with its mark. Every

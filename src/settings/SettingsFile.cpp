@@ -181,7 +181,9 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
 }
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {
-    if (!path.valid || !HasForeignMark(path.text)) return true;
+    if (!path.valid) return true;
+    const ProfileMark mark = ReadProfileMark(path.text);
+    if (mark != ProfileMark::Foreign) return mark == ProfileMark::None;
     if (!texts.loaded) return false;
     const SettingsPath target = LinkTarget(path);
     const StagingNames staging = UniqueStagingNames(target, texts);
@@ -209,7 +211,9 @@ SettingsRead ReadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSett
     }
     const SettingsTexts texts = LoadSettingsTexts(strings);
     if (!texts.loaded) return result;  // no name to read by: nothing is known
-    TurnForeignSettingsFile(path, texts);
+    // A file Windows would read as garbage and that could not be turned is not
+    // read: its defaults would be taken for the user's values and saved.
+    if (!TurnForeignSettingsFile(path, texts)) return result;
     bool complete = true;
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
         wchar_t value[32] = {};
@@ -251,7 +255,8 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
 
     // A file that Windows would read as ANSI garbage is turned first, or our
     // ANSI keys would be written into it in a second encoding.
-    if (HasForeignMark(copy.Path()) && !ConvertForeignProfile(copy.Path())) return 0;
+    const ProfileMark mark = ReadProfileMark(copy.Path());
+    if (mark == ProfileMark::Unknown || (mark == ProfileMark::Foreign && !ConvertForeignProfile(copy.Path()))) return 0;
     // A text the ANSI code page cannot hold would be stored as '?' or a look-alike:
     // the file turns UTF-16 first, and the profile functions keep it so. A check
     // that failed decides nothing: the save fails and the file stays.

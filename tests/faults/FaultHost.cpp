@@ -7,8 +7,9 @@
 //
 //   fault_host.exe case SESSION [FUNCTION N [persistent]]   one session; exit 0 when nothing was lost
 //   fault_host.exe sweep SESSION [persistent] [every|sample K]  a count run, then each case in a child
-// SESSION is plain, migrating, signal (plain, with OnTheSecond=1) or recovering (plain, but a crashed
-// save left only its complete copy). The sweep prints the cases, the failures and the time.
+// SESSION is plain, migrating, signal (plain, with OnTheSecond=1), recovering (plain, but a crashed
+// save left only its complete copy) or foreign (plain, the file in UTF-8 with a mark, read as Windows
+// reads it). The sweep prints the cases, the failures and the time.
 #include "strings/QmStrings.h"
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
@@ -83,16 +84,33 @@ extern void* RealQuery;
 extern int QueryCalls;
 void* RealProfileRead = nullptr;
 int ProfileReadCalls = 0;
+DWORD Fallback(LPCWSTR fallback, LPWSTR out, DWORD units) {
+    const std::wstring value = fallback != nullptr ? fallback : L"";
+    const size_t n = value.size() < units ? value.size() : units - 1;
+    std::wmemcpy(out, value.c_str(), n);
+    out[n] = L'\0';
+    return static_cast<DWORD>(n);
+}
 DWORD WINAPI FailingProfileRead(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
     if (ShouldFail(0)) {
-        const std::wstring value = fallback != nullptr ? fallback : L"";
-        const size_t n = value.size() < units ? value.size() : units - 1;
-        std::wmemcpy(out, value.c_str(), n);
-        out[n] = L'\0';
+        const DWORD n = Fallback(fallback, out, units);
         ::SetLastError(ERROR_SHARING_VIOLATION);
-        return static_cast<DWORD>(n);
+        return n;
     }
     return reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileRead)(section, key, fallback, out, units, file);
+}
+
+// Windows' profile functions take a file for UTF-16 only after FF FE; behind a
+// UTF-8 or big-endian mark the first section is not found. Wine reads both.
+bool AsWindowsReads = false;
+void* RealProfileBeneath = nullptr;
+DWORD WINAPI ProfileAsWindows(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
+    const std::string head = ReadBytes(file).substr(0, 3);
+    if (head == "\xEF\xBB\xBF" || head.rfind("\xFE\xFF", 0) == 0) {
+        ::SetLastError(ERROR_SUCCESS);
+        return Fallback(fallback, out, units);
+    }
+    return reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileBeneath)(section, key, fallback, out, units, file);
 }
 
 void DefineRows() {
@@ -228,6 +246,7 @@ void InstallLayers(HMODULE module) {
         {"RegCloseKey", reinterpret_cast<void*>(&TrackRegCloseKey), &RealRegCloseKey},
     };
     for (const auto& t : trackers) *t.real = PatchImport(module, t.name, t.tracker);
+    if (AsWindowsReads) RealProfileBeneath = PatchImport(module, "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileAsWindows));
     for (Failable& row : Rows) {
         if (row.wrapper == nullptr) continue;  // looked up at run time
         void* current = PatchImport(module, row.name, row.wrapper);
@@ -262,6 +281,20 @@ struct Places {
     std::wstring root, appData, quiver, host, perUserFile, portableFile, wave;
     std::wstring registryRoot;
 };
+
+// Wine hands a process id out again soon: whatever a case that failed left in
+// its folders goes before the next case of that id starts.
+void ClearFiles(const Places& p) {
+    for (const std::wstring& folder : {p.root, p.quiver, p.host}) {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) continue;
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ::DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+}
 
 Places MakePlaces() {
     Places p;
@@ -324,8 +357,16 @@ void Expect(bool ok, const std::string& what) {
 
 // An existing settings file must hold one whole set of values, the optional
 // keys, and every other section byte for byte, in ANSI as it was.
+const std::string Utf8Mark = "\xEF\xBB\xBF";
+std::string Stored;  // the settings file as the case began
+
 void CheckSettingsFile(const std::wstring& path, const std::vector<FiveValues>& allowed) {
     const std::string bytes = ReadBytes(path);
+    // A file still in UTF-8 was never turned: nothing may have been written into it.
+    if (bytes.rfind(Utf8Mark, 0) == 0) {
+        Expect(bytes == Stored, "a UTF-8 file was changed");
+        return;
+    }
     Expect(bytes.rfind("\xFF\xFE", 0) != 0, "the ANSI file turned UTF-16");
     Expect(SectionText(bytes, "Before") == SectionText(OtherBefore, "Before"), "[Before] changed");
     Expect(SectionText(bytes, "After") == SectionText(OtherAfter, "After"), "[After] changed");
@@ -360,6 +401,7 @@ int RunCase(const std::string& session) {
     const Places places = MakePlaces();
     for (const std::wstring& folder : {places.root, places.appData, places.appData + L"\\Norvex", places.quiver, places.host})
         ::CreateDirectoryW(folder.c_str(), nullptr);
+    ClearFiles(places);
     // Registry of this process's own: HKCU and HKLM lead to keys of the case.
     HKEY user = nullptr, machine = nullptr;
     ::RegCreateKeyExW(HKEY_CURRENT_USER, (places.registryRoot + L"\\user").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &user, nullptr);
@@ -372,7 +414,10 @@ int RunCase(const std::string& session) {
     const FiveValues registryValues{"1", "0", "900", "1", wave + ".old"};
     WriteBytes(places.wave, std::string("RIFF\x44\x06\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x44\xAC\0\0\x02\0\x10\0data\x20\x06\0\0", 44) +
                                 std::string(1568, '\x10'));
-    const std::string stored = std::string(OtherBefore) + Section(fileValues) + OtherAfter;
+    // In UTF-8, ours is the first section: the one Windows would miss behind the mark.
+    const std::string stored = AsWindowsReads ? Utf8Mark + Section(fileValues) + OtherBefore + OtherAfter
+                                              : std::string(OtherBefore) + Section(fileValues) + OtherAfter;
+    Stored = stored;
     const std::wstring copy = places.quiver + L"\\Tolltone.1a-2b.new";
     WriteBytes(recovering ? copy : places.perUserFile, stored);
     const std::wstring legacy = L"Software\\Orvane\\Tolltone";
@@ -435,7 +480,7 @@ int RunCase(const std::string& session) {
         const std::string saved = ReadBytes(perUser ? places.perUserFile : places.portableFile);
         Expect(Value(SectionText(saved, "Tolltone"), "Interval") == "900", "the old key is gone before its values were saved");
     }
-    if (copyKept) ::DeleteFileW(copy.c_str());
+    if (copyKept) ::DeleteFileW(copy.c_str());  // the one copy that may stay
     Expect(NoStagingCopies(places.quiver) && NoStagingCopies(places.host), "a staging copy was left");
     Expect(VirtualSession::timers.empty(), "a timer was left");
     Expect(Held.empty(), std::to_string(Held.size()) + " handles, blocks or keys were left");
@@ -445,7 +490,7 @@ int RunCase(const std::string& session) {
     ::RegCloseKey(user);
     ::RegCloseKey(machine);
     ::RegDeleteTreeW(HKEY_CURRENT_USER, places.registryRoot.c_str());
-    for (const std::wstring& file : {places.perUserFile, places.portableFile, places.wave}) ::DeleteFileW(file.c_str());
+    ClearFiles(places);
     for (const std::wstring& folder : {places.host, places.quiver, places.appData + L"\\Norvex", places.appData, places.root})
         ::RemoveDirectoryW(folder.c_str());
     return Failures == 0 ? 0 : 1;
@@ -468,8 +513,13 @@ int RunChild(const std::wstring& arguments, std::string& output) {
     startup.hStdOutput = startup.hStdError = out;
     PROCESS_INFORMATION process{};
     const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    const DWORD startError = ::GetLastError();
     ::CloseHandle(out);
-    if (!started) return -1;
+    if (!started) {
+        ::DeleteFileW(log);
+        output = "  CreateProcessW failed, error " + std::to_string(startError) + "\n";
+        return -1;
+    }
     DWORD code = 0;
     if (::WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0) {
         ::TerminateProcess(process.hProcess, 3);
@@ -507,7 +557,10 @@ int Sweep(const std::string& session, bool persistent, int sample) {
         if (sample <= 0 || edge || (i * 7919) % cases.size() < static_cast<size_t>(sample)) chosen.push_back(cases[i]);
     }
     const auto verdict = [](int code) {
-        return code == 1 ? "settings or resources lost" : code == 0xDEAD ? "hung" : "crashed or ended";
+        return code == 1 ? "settings or resources lost"
+               : code == 0xDEAD ? "hung"
+               : code == -1     ? "did not start"
+                                : "crashed or ended";
     };
     int failures = 0, unsteady = 0;
     for (const auto& [name, n] : chosen) {
@@ -521,7 +574,7 @@ int Sweep(const std::string& session, bool persistent, int sample) {
         // A case's session is virtual from clock to sound, so what a failed call
         // does to the module happens again in a second run. A child that did not
         // end by its own verdict once and passes the second time met Wine's own
-        // process machinery (a start or an exit that went wrong), not the fault.
+        // process machinery (now and then its CreateProcessW fails), not the fault.
         if (code != 1) {
             std::string again;
             if (RunChild(arguments, again) == 0) {
@@ -546,8 +599,11 @@ int Sweep(const std::string& session, bool persistent, int sample) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const std::string session = argc > 2 ? argv[2] : "plain";
-    if (session != "plain" && session != "migrating" && session != "signal" && session != "recovering") return 64;
+    if (session != "plain" && session != "migrating" && session != "signal" && session != "recovering" &&
+        session != "foreign")
+        return 64;
     OnTheSecond = session == "signal";
+    AsWindowsReads = session == "foreign";
     DefineRows();
     if (mode == "sweep") {
         const bool persistent = argc > 3 && std::string(argv[3]) == "persistent";
