@@ -21,9 +21,10 @@ struct ChimeModule : ChimeSettings {
     // host that unloads before InitialLoad must not overwrite a stored file with
     // the defaults.
     bool SettingsLoaded = false;
-    // The settings file exists but could not be read at InitialLoad (another
-    // program held it, an I/O error): the record holds defaults, nothing is
-    // saved, and each minute tries the read again until it succeeds.
+    // The settings could not be read at InitialLoad (another program held the
+    // file or a crashed save's copy, an I/O error): the record holds defaults,
+    // nothing is saved, and each minute runs the start's read again until it
+    // succeeds.
     bool SettingsUnread = false;
     // The window the chime timer was set on; null when none is set. Stopping
     // always goes to this window, whatever the host has handed over since.

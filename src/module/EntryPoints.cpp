@@ -39,6 +39,8 @@ int WINAPI Setting() noexcept {
     // A second call from the open dialog's message loop (a tray menu, a hot
     // key) shows the open dialog instead of stacking another over it.
     if (BringSettingDialogToFront()) return 0;
+    // The dialog shows what the file holds once it can be read.
+    if (module->SettingsUnread) RetryUnreadSettings(*module);
     StopChimeTimer(*module);
     const INT_PTR result = RunSettingDialog(*module);
     if (result == 1) {

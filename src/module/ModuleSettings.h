@@ -4,6 +4,7 @@
 #include "module/ChimeModule.h"
 #include "settings/OptionalSettings.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsMigration.h"
 #include "sound/ScaledSound.h"
 
 namespace tolltone {
@@ -43,15 +44,16 @@ inline bool RetryUnreadSettings(ChimeModule& module) {
     // Its place or the save's texts could not be found at InitialLoad (a shell
     // or string-table call failed): looked for again, on the host's thread.
     if (!module.SettingsFile.valid || !module.Texts.loaded) PrepareSettingsFile(module);
-    if (!module.SettingsFile.valid) return false;
-    if (AdoptCompleteCopy(module.SettingsFile, module.Texts) == CopyAdoption::Left) return false;
+    // The start's whole sequence: a copy to take, the old key and the old folder
+    // to migrate may all have waited for this read.
     ChimeSettings read;
-    const SettingsRead result = ReadSettings(module.SettingsFile, module.Instance, read);
-    if (!result.complete) return false;
+    const InitialLoadOutcome outcome =
+        InitialLoadSettings(read, module.SettingsFile, module.PortableMode, module.Instance);
+    if (!outcome.settingsLoaded) return false;
     static_cast<ChimeSettings&>(module) = read;
     module.SettingsUnread = false;
     module.SettingsLoaded = true;
-    if (result.optionalComplete) NoteSettingsFileRead(module);
+    if (outcome.optionalRead) NoteSettingsFileRead(module);
     return true;
 }
 

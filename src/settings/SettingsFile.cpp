@@ -239,6 +239,9 @@ int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSetting
 
 int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
     if (!path.valid || !texts.loaded) return 0;
+    // Where a crashed save left only its copy, the values go into that copy's
+    // text once it stands as the file; one still held is left for later.
+    AdoptCompleteCopy(path, texts);
     const SettingsPath target = LinkTarget(path);
     const StagingNames staging = UniqueStagingNames(target, texts);
     if (!staging.writing.valid || !staging.complete.valid) return 0;

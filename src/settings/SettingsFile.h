@@ -51,7 +51,8 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
 
 // A file that begins with a big-endian or UTF-8 mark reads as garbage through
 // Windows' profile functions: it is replaced, as a save replaces it, by the same
-// text in ANSI or UTF-16LE. True when the file needs nothing or was turned.
+// text in ANSI or UTF-16LE. True when the file needs nothing or was turned;
+// false too when its first bytes could not be read.
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts);
 
 enum class SettingsFileState { Missing, Readable, Unreadable };

@@ -54,15 +54,16 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPa
     }
     // A crash between a save's two renames may have left only the complete copy;
     // one that cannot be taken yet leaves the settings unread, tried each minute.
-    const bool perUserCopyLeft = AdoptCompleteCopy(perUser, texts) == CopyAdoption::Left;
-    if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left || perUserCopyLeft) {
+    const CopyAdoption perUserCopy = AdoptCompleteCopy(perUser, texts);
+    if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left) {
         settings = ChimeSettings{};
         return {0, false, false};
     }
     if (LegacyKeyExists(strings)) return MigrateLegacyRegistry(settings, current, strings);
 
-    // The existence test looks at the per-user file whatever the mode.
-    const bool perUserExists = perUser.valid && CheckFile(perUser.text) != 0;
+    // The existence test looks at the per-user file whatever the mode; a copy
+    // left in its place stands for it, and the old folder's file is not put there.
+    const bool perUserExists = perUser.valid && (perUserCopy == CopyAdoption::Left || CheckFile(perUser.text) != 0);
     if (!perUserExists) MigrateOldFolder(strings, texts);
 
     if (ProbeSettingsFile(current) == SettingsFileState::Unreadable) {

@@ -11,7 +11,8 @@ namespace tolltone {
 
 struct InitialLoadOutcome {
     int result = 0;
-    // False when the settings file exists but could not be read: the record then
+    // False when the settings file could not be read (held, unreadable, a copy
+    // that cannot be taken yet, a mark that cannot be turned): the record then
     // holds defaults that must never be written over that file.
     bool settingsLoaded = false;
     bool optionalRead = false;  // the optional keys too

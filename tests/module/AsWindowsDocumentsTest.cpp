@@ -308,9 +308,9 @@ TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute
     const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
     const std::string values = Utf16Le(Settings(L"SignalType=0\r\nInterval=60"));
     ASSERT_TRUE(WriteBytes(copy, values));
-    UniqueKernelHandle scanner(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-    ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
+    UniqueKernelHandle scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                               nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(scanner);
     Start(VirtualSession::At(9, 59, 30), 0);
     EXPECT_EQ(::GetFileAttributesW(file_.c_str()), INVALID_FILE_ATTRIBUTES) << "defaults took the copy's place";
     scanner.Reset();
