@@ -35,11 +35,10 @@ if [ -f "$settings_file" ]; then cp "$settings_file" "$backup"; fi
 restore() { if [ -f "$backup" ]; then cp "$backup" "$settings_file"; else rm -f "$settings_file"; fi; }
 trap restore EXIT
 
-# make_wav SECONDS_OF_SOUND -> windows path; sets wav_bytes
+# make_wav FRAMES -> windows path (wav_path)
 make_wav() {
     local frames=$1
     python3 "$(dirname "$0")/../../scripts/make-wav.py" "$work/chime.wav" --frames "$frames" --rate 22050
-    wav_bytes=$((frames * 2))
     wav_path=$(winepath -w "$work/chime.wav" | tr -d '\r')
 }
 
@@ -55,12 +54,6 @@ write_settings() {  # ENABLE SIGNALTYPE INTERVAL TIMETYPE [EXTRA LINE]
     if [ $# -gt 4 ]; then printf '%s\r\n' "$5" >> "$settings_file"; fi
 }
 
-captured_strokes() {
-    local bytes
-    bytes=$(stat -c %s "$capture")
-    [ $((bytes % wav_bytes)) -eq 0 ] || fail "captured $bytes bytes, not a whole number of $wav_bytes-byte strokes"
-    echo $((bytes / wav_bytes))
-}
 
 # run_host FAKE_START SILENT_UNTIL_SECONDS HOST_ARGS... : starts the host at the
 # fake local time, checks that nothing has played SILENT_UNTIL seconds later, waits.
@@ -98,38 +91,13 @@ expect_fired_at() {
     grep -q "Chime timer fired at $1" "$work/host.log" || fail "the chime timer never fired at $1"
 }
 
-expect_bytes() {  # BYTES WHAT
-    local got
-    got=$(stat -c %s "$capture")
-    echo "[$scenario] bytes captured: $got (expected $1: $2)"
-    [ "$got" -eq "$1" ] || fail "captured $got bytes, expected $1 ($2)"
-}
-
-# The capture is chime.wav's samples at VOLUME percent (toward zero), whole strokes.
-expect_scaled_strokes() {  # VOLUME
-    python3 - "$work/chime.wav" "$capture" "$1" "$scenario" <<'PY' || fail "the capture is not the scaled sound"
-import struct, sys, wave
-with wave.open(sys.argv[1], "rb") as w:
-    data = w.readframes(w.getnframes())
-source = struct.unpack("<%dh" % (len(data) // 2), data)
-raw = open(sys.argv[2], "rb").read()
-heard = struct.unpack("<%dh" % (len(raw) // 2), raw)
-volume = int(sys.argv[3])
-scaled = [(abs(s) * volume // 100) * (1 if s >= 0 else -1) for s in source]
-strokes = len(heard) // len(scaled)
-peak = max(abs(s) for s in source)
-heard_peak = max((abs(s) for s in heard), default=0)
-print(f"[{sys.argv[4]}] strokes {strokes}, file peak {peak}, captured peak {heard_peak} "
-      f"({heard_peak / peak:.4f} of the file's)")
-sys.exit(0 if len(heard) % len(scaled) == 0 and list(heard) == scaled * strokes else 1)
-PY
-}
-
+# expect_strokes COUNT [WAV [VOLUME]]: the capture is COUNT strokes of WAV (chime.wav) at VOLUME percent.
 expect_strokes() {
     local got
-    got=$(captured_strokes)
-    echo "[$scenario] strokes captured: $got (expected $1)"
-    [ "$got" -eq "$1" ] || fail "captured $got strokes, expected $1"
+    got=$(python3 "$(dirname "$0")/strokes.py" "$capture" "${2:-$work/chime.wav}" "${3:-100}") ||
+        fail "the capture is not whole strokes of the sound: $got"
+    echo "[$scenario] strokes captured, silent samples of Wine's between them: $got (expected $1 strokes)"
+    [ "${got% *}" -eq "$1" ] || fail "captured ${got% *} strokes, expected $1"
 }
 
 case "$scenario" in
@@ -219,7 +187,7 @@ quarter-sound)      # a clock tower striking the hour: 10:15 sounds the quarter'
     printf 'HourWaveName=%s\r\nHalfWaveName=%s\r\n' "$(extra_wav hour 7000)" "$(extra_wav half 5000)" >> "$settings_file"
     run_host 10:14:52 6 --seconds 13
     expect_fired_at "10:15:0"
-    expect_bytes 12000 "one stroke of the 6000-frame quarter sound"
+    expect_strokes 1 "$work/quarter.wav"  # the quarter's own sound, once
     grep -qF "QuarterWaveName=$quarter" "$settings_file" ||
         fail "the unload's save dropped the quarter's key"
     ;;
@@ -227,8 +195,7 @@ volume-half)        # Volume=50: ten strokes of the sound with every sample halv
     make_wav 8000
     write_settings 1 1 3600 0 "Volume=50"
     run_host 09:59:52 6 --seconds 13
-    expect_strokes 10
-    expect_scaled_strokes 50
+    expect_strokes 10 "$work/chime.wav" 50
     ;;
 quiet-day)          # QuietDays=Wed: the strike of 00:00 after Tuesday 23:59 is Wednesday's, and silent
     make_wav 8000
@@ -250,7 +217,7 @@ edit-applies)       # a quarter's sound written into the file after the start so
     [ -s "$work/edited" ] || fail "the settings file was never edited"
     echo "[$scenario] edited after: $(grep "StartModule at" "$work/host.log" | tr -d '\r')"
     expect_fired_at "10:15:0"
-    expect_bytes 12000 "one stroke of the quarter sound written after the start"
+    expect_strokes 1 "$work/quarter.wav"  # the quarter's sound written after the start
     ;;
 exit-while-loaded)  # the host process ends with the module loaded: settings are saved
     make_wav 800
