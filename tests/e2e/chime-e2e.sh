@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End to end: the sample host loads the real Tolltone.dll under Wine, the local
 # clock is set just before a chime minute with faketime, and an ALSA file PCM
-# captures everything the module plays. Strokes = captured bytes / WAV data bytes.
+# captures everything the module plays. The capture must be whole strokes of the WAV,
+# sample for sample, with nothing between them but the silence Wine's driver puts in
+# when the device runs dry on a loaded machine (tests/e2e/strokes.py).
 #
 #   chime-e2e.sh BIN_DIR WORK_DIR SCENARIO
 set -euo pipefail
