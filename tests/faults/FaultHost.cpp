@@ -84,33 +84,21 @@ extern void* RealQuery;
 extern int QueryCalls;
 void* RealProfileRead = nullptr;
 int ProfileReadCalls = 0;
-DWORD Fallback(LPCWSTR fallback, LPWSTR out, DWORD units) {
-    const std::wstring value = fallback != nullptr ? fallback : L"";
-    const size_t n = value.size() < units ? value.size() : units - 1;
-    std::wmemcpy(out, value.c_str(), n);
-    out[n] = L'\0';
-    return static_cast<DWORD>(n);
-}
 DWORD WINAPI FailingProfileRead(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
     if (ShouldFail(0)) {
-        const DWORD n = Fallback(fallback, out, units);
+        const DWORD n = ProfileFallback(fallback, out, units);
         ::SetLastError(ERROR_SHARING_VIOLATION);
         return n;
     }
     return reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileRead)(section, key, fallback, out, units, file);
 }
 
-// Windows' profile functions take a file for UTF-16 only after FF FE; behind a
-// UTF-8 or big-endian mark the first section is not found. Wine reads both.
+// The foreign session reads its file as Windows does, beneath the fault row.
 bool AsWindowsReads = false;
 void* RealProfileBeneath = nullptr;
 DWORD WINAPI ProfileAsWindows(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    const std::string head = ReadBytes(file).substr(0, 3);
-    if (head == "\xEF\xBB\xBF" || head.rfind("\xFE\xFF", 0) == 0) {
-        ::SetLastError(ERROR_SUCCESS);
-        return Fallback(fallback, out, units);
-    }
-    return reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileBeneath)(section, key, fallback, out, units, file);
+    return ReadProfileAsWindows(reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileBeneath), section, key,
+                                fallback, out, units, file);
 }
 
 void DefineRows() {
@@ -421,11 +409,10 @@ int RunCase(const std::string& session) {
     WriteBytes(places.wave, std::string("RIFF\x44\x06\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x44\xAC\0\0\x02\0\x10\0data\x20\x06\0\0", 44) +
                                 std::string(1568, '\x10'));
     // In UTF-8, ours is the first section: the one Windows would miss behind the mark.
-    const std::string stored = AsWindowsReads ? Utf8Mark + Section(fileValues) + OtherBefore + OtherAfter
-                                              : std::string(OtherBefore) + Section(fileValues) + OtherAfter;
-    Stored = stored;
+    Stored = AsWindowsReads ? Utf8Mark + Section(fileValues) + OtherBefore + OtherAfter
+                            : std::string(OtherBefore) + Section(fileValues) + OtherAfter;
     const std::wstring copy = places.quiver + L"\\Tolltone.1a-2b.new";
-    WriteBytes(recovering ? copy : places.perUserFile, stored);
+    WriteBytes(recovering ? copy : places.perUserFile, Stored);
     const std::wstring legacy = L"Software\\Orvane\\Tolltone";
     if (migrating) {
         HKEY key = nullptr;
@@ -480,7 +467,7 @@ int RunCase(const std::string& session) {
     if (migrating) allowed.push_back(registryValues);
     const bool perUser = FileExists(places.perUserFile), portable = FileExists(places.portableFile);
     // Only a copy that could never be moved may stand for the file, as it was.
-    const bool copyKept = recovering && !perUser && !portable && ReadBytes(copy) == stored;
+    const bool copyKept = recovering && !perUser && !portable && ReadBytes(copy) == Stored;
     Expect(perUser || portable || (Persistent && copyKept), "no settings file is left");
     if (perUser) CheckSettingsFile(places.perUserFile, allowed);
     if (portable) CheckSettingsFile(places.portableFile, allowed);
@@ -545,21 +532,26 @@ int RunChild(const std::wstring& arguments, std::string& output) {
     return static_cast<int>(code);
 }
 
-// A child's verdict, -1 when it never ran its session: now and then Wine's
-// CreateProcessW fails, or a child ends at once with exit code 0 and nothing
-// written (seen once each in some 5,000 starts).
-int RunSession(const std::wstring& arguments, std::string& output) {
-    const int code = RunChild(arguments, output);
-    return code == 0 && output.find(SessionRan) == std::string::npos ? -1 : code;
+// A child's verdict. Now and then Wine's CreateProcessW fails, or a child ends
+// at once with exit code 0 and nothing written (seen once each in some 5,000
+// starts): a child that never ran its session is started once more (counted in
+// restarted), and -1 when that one did not run it either.
+int RunSession(const std::wstring& arguments, std::string& output, int& restarted) {
+    for (int attempt = 0;; ++attempt) {
+        const int code = RunChild(arguments, output);
+        const bool ran = code != -1 && (code != 0 || output.find(SessionRan) != std::string::npos);
+        if (ran || attempt == 1) return ran ? code : -1;
+        std::printf("restarted: %ls\n%s", arguments.c_str(), output.c_str());
+        ++restarted;
+    }
 }
 
 int Sweep(const std::string& session, bool persistent, int sample) {
     const auto started = std::chrono::steady_clock::now();
     std::string counted;
     const std::wstring wideSession(session.begin(), session.end());
-    int counting = RunSession(L"case " + wideSession + L" count", counted);
-    if (counting == -1) counting = RunSession(L"case " + wideSession + L" count", counted);
-    if (counting != 0) {
+    int restarted = 0;
+    if (RunSession(L"case " + wideSession + L" count", counted, restarted) != 0) {
         std::printf("the session without faults failed:\n%s", counted.c_str());
         return 1;
     }
@@ -582,20 +574,13 @@ int Sweep(const std::string& session, bool persistent, int sample) {
                : code == -1     ? "never ran its session"
                                 : "crashed or ended";
     };
-    int failures = 0, restarted = 0;
+    int failures = 0;
     for (const auto& [name, n] : chosen) {
         std::string output;
         const std::wstring wideName(name.begin(), name.end());
         const std::wstring arguments =
             L"case " + wideSession + L" " + wideName + L" " + std::to_wstring(n) + (persistent ? L" persistent" : L"");
-        int code = RunSession(arguments, output);
-        // A case that never ran is started once more; anything else a child
-        // does is the case's verdict.
-        if (code == -1) {
-            std::printf("restarted: %s call %d\n%s", name.c_str(), n, output.c_str());
-            ++restarted;
-            code = RunSession(arguments, output);
-        }
+        const int code = RunSession(arguments, output, restarted);
         if (code == 0) continue;
         ++failures;
         std::printf("FAIL %s call %d%s: %s (exit 0x%X)\n%s", name.c_str(), n, persistent ? " and later" : "",

@@ -49,19 +49,8 @@ std::string Utf8Marked(const std::wstring& text) {
     return "\xEF\xBB\xBF" + bytes;
 }
 
-// Windows' profile functions take a file for UTF-16 only when it begins with
-// FF FE; a big-endian or UTF-8-marked file is read as ANSI bytes, and its first
-// section, behind the mark, is not found: every read gives the default.
 DWORD WINAPI ProfileAsWindows(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    const std::string head = ReadBytes(file).substr(0, 3);
-    if (head.rfind("\xFE\xFF", 0) == 0 || head == "\xEF\xBB\xBF") {
-        const std::wstring value = fallback != nullptr ? fallback : L"";
-        const size_t n = value.size() < units ? value.size() : units - 1;
-        std::wmemcpy(out, value.c_str(), n);
-        out[n] = L'\0';
-        return static_cast<DWORD>(n);
-    }
-    return ::GetPrivateProfileStringW(section, key, fallback, out, units, file);
+    return ReadProfileAsWindows(&::GetPrivateProfileStringW, section, key, fallback, out, units, file);
 }
 
 // On Windows the attributes of a symbolic link describe the link, not the file
