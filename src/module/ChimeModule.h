@@ -37,6 +37,9 @@ struct ChimeModule : ChimeSettings {
     // The settings file's stamp when the module last read or wrote it: a chime
     // minute reads the optional keys again only after a change.
     SettingsFileStamp SettingsStamp;
+    // A minute's retry whose write was refused (a held copy not moved, a file
+    // in a foreign encoding not turned): the next waits longer, up to an hour.
+    RefusedWrite WriteRetry;
 };
 
 // The record of the loaded library; null before attach and after detach.

@@ -22,7 +22,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     ChimeModule* module = CurrentModule;
     if (timerId != ChimeTimerId || module == nullptr) return;
     if (module->SettingsUnread) {
-        if (!RetryUnreadSettings(*module)) {
+        if (!RetryUnreadSettingsWhenDue(*module)) {
             ArmWithRetry(*module);
             return;
         }

@@ -43,14 +43,14 @@ int WINAPI Setting() noexcept {
     if (module->SettingsUnread) RetryUnreadSettings(*module);
     StopChimeTimer(*module);
     const INT_PTR result = RunSettingDialog(*module);
-    if (result == 1) {
-        module->SettingsLoaded = true;  // the user chose every value
-        module->SettingsUnread = false;
-    }
+    if (result == 1) module->SettingsLoaded = true;  // the user chose every value
     if (result != 0) {
         if (module->SettingsLoaded) {
             if (!module->SettingsFile.valid) PrepareSettingsFile(*module);  // no InitialLoad before
-            SaveModuleSettings(*module);
+            // A file not read yet (a crashed save's copy still held, the file
+            // held) takes no save: the choice waits in the record, and the
+            // minute that reads the file saves it into the file's text.
+            if (SaveModuleSettings(*module) != 0) module->SettingsUnread = false;
         }
         if (module->Enable != 0) ArmChimeTimer(*module);
         else StopChimeTimer(*module);

@@ -7,6 +7,8 @@
 #include "settings/SettingsMigration.h"
 #include "sound/ScaledSound.h"
 
+#include <cwchar>
+
 namespace tolltone {
 
 // Finds the current mode's settings file and loads the texts a save needs; its
@@ -35,7 +37,16 @@ inline int SaveModuleSettings(ChimeModule& module) {
 // One query of the file's stamp; the optional keys are read again only when the
 // file changed.
 inline void RefreshOptionalKeys(ChimeModule& module) {
-    RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module);
+    RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module.WriteRetry, module);
+}
+
+// The five values the user chose in the dialog, over those read from the file.
+inline void KeepChosenSettings(ChimeSettings& settings, const ChimeSettings& choice) {
+    std::wmemcpy(settings.WaveName, choice.WaveName, PathUnits);
+    settings.Interval = choice.Interval;
+    settings.Enable = choice.Enable;
+    settings.SignalType = choice.SignalType;
+    settings.TimeType = choice.TimeType;
 }
 
 // A settings file that could not be read at InitialLoad, read again: true when
@@ -49,12 +60,29 @@ inline bool RetryUnreadSettings(ChimeModule& module) {
     ChimeSettings read;
     const InitialLoadOutcome outcome =
         InitialLoadSettings(read, module.SettingsFile, module.PortableMode, module.Instance);
-    if (!outcome.settingsLoaded) return false;
+    if (!outcome.settingsLoaded) {
+        if (outcome.writeRefused) module.WriteRetry.Refused(ReadSettingsFileStamp(module.SettingsFile));
+        else module.WriteRetry.Reset();  // a read that failed: tried again next minute
+        return false;
+    }
+    module.WriteRetry.Reset();
+    // Loaded while unread: the user chose the five values in the dialog. They
+    // stay, and go into the file's text with every other key it holds.
+    const bool chosen = module.SettingsLoaded;
+    const ChimeSettings choice = module;
     static_cast<ChimeSettings&>(module) = read;
+    if (chosen) KeepChosenSettings(module, choice);
     module.SettingsUnread = false;
     module.SettingsLoaded = true;
     if (outcome.optionalRead) NoteSettingsFileRead(module);
+    if (chosen) SaveModuleSettings(module);
     return true;
+}
+
+// The minute's retry of unread settings: one whose write was refused waits
+// longer each time, unless the file changed.
+inline bool RetryUnreadSettingsWhenDue(ChimeModule& module) {
+    return module.WriteRetry.Due(ReadSettingsFileStamp(module.SettingsFile)) && RetryUnreadSettings(module);
 }
 
 // Before a tick decides; nothing at all while no minute can chime.

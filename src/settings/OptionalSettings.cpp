@@ -23,7 +23,7 @@ struct ShortValue {
 // Reads the keys of one section; complete stays true only while every key's
 // name loaded and every read reached the file.
 struct OptionalReader {
-    const SettingsPath& path;
+    const ProfileSnapshot& file;
     const wchar_t* section;
     HINSTANCE strings;
     bool complete = true;
@@ -31,15 +31,15 @@ struct OptionalReader {
     ShortValue Short(UINT keyId, DWORD units = ShortUnits) {
         ShortValue value;
         const ResourceText key = LoadResourceText(strings, keyId);
-        const ProfileValue read = ReadProfileValue(section, key.text, value.text, units, path.text);
-        complete = complete && key.loaded && read.read;
-        value.whole = read.length < units - 1;
+        complete = complete && key.loaded;
+        value.whole = file.Value(section, key.text, value.text, units) < units - 1;
         return value;
     }
     // The names are taken as WaveName is: any text, up to the path limit.
     void Name(UINT keyId, wchar_t* name) {
         const ResourceText key = LoadResourceText(strings, keyId);
-        complete = complete && key.loaded && ReadProfileValue(section, key.text, name, PathUnits, path.text).read;
+        complete = complete && key.loaded;
+        file.Value(section, key.text, name, PathUnits);
     }
 };
 
@@ -90,13 +90,13 @@ SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path) {
     return stamp;
 }
 
-bool LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& settings) {
+bool LoadOptionalSettings(const ProfileSnapshot& file, HINSTANCE strings, ChimeSettings& settings) {
     const ResourceText section = LoadResourceText(strings, IDS_SECTION);
-    if (!section.loaded) return false;
+    if (!section.loaded || !file.Reached()) return false;
     // Read into a copy: keys that could not all be read leave the record's as they were.
     QuietSettings quiet;
     SoundSettings sounds;
-    OptionalReader reader{path, section.text, strings};
+    OptionalReader reader{file, section.text, strings};
     LoadQuietSettings(reader, quiet);
     LoadSoundSettings(reader, sounds);
     if (!reader.complete) return false;
@@ -106,18 +106,25 @@ bool LoadOptionalSettings(const SettingsPath& path, HINSTANCE strings, ChimeSett
 }
 
 bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, SettingsFileStamp& known,
-                             ChimeSettings& settings) {
+                             RefusedWrite& retry, ChimeSettings& settings) {
     if (!path.valid) return false;
     const SettingsFileStamp now = ReadSettingsFileStamp(path);
     if (SameStamp(now, known)) return false;
     // A file saved with a foreign mark while the module runs is turned first;
     // that replaces it, so it is stamped again.
     const bool foreign = ReadProfileMark(path.text) != ProfileMark::None;
-    if (foreign && !TurnForeignSettingsFile(path, LoadSettingsTexts(strings))) return false;
+    if (foreign) {
+        if (!retry.Due(now)) return false;
+        if (!TurnForeignSettingsFile(path, LoadSettingsTexts(strings))) {
+            retry.Refused(now);
+            return false;
+        }
+        retry.Reset();
+    }
     // Stamped before the read: a write during the read shows at the next check.
     // A read that failed keeps the old stamp: it is tried again next minute.
     const SettingsFileStamp stamp = foreign ? ReadSettingsFileStamp(path) : now;
-    if (!LoadOptionalSettings(path, strings, settings)) return false;
+    if (!LoadOptionalSettings(ProfileSnapshot(path.text), strings, settings)) return false;
     known = stamp;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "settings/ProfileEncoding.h"
 
 #include "base/ModuleHeap.h"
+#include "settings/Utf8Check.h"
 #include "win32/UniqueHandle.h"
 
 #include <cstring>
@@ -62,6 +63,7 @@ struct FileText {
     bool utf16 = false;   // already UTF-16LE with its mark
     bool foreign = false; // a big-endian or UTF-8 mark
     bool bigEndian = false;
+    bool invalidUtf8 = false; // a UTF-8 mark before bytes that are no UTF-8
     bool ok = false;
 };
 
@@ -96,11 +98,17 @@ FileText DecodeProfile(HANDLE file) {
     const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
     const char* narrow = reinterpret_cast<const char*>(b) + (utf8 ? sizeof Utf8Mark : 0);
     const int narrowBytes = static_cast<int>(byteCount - (utf8 ? sizeof Utf8Mark : 0));
-    text.units = narrowBytes > 0 ? ::MultiByteToWideChar(codePage, 0, narrow, narrowBytes, nullptr, 0) : 0;
+    // Strict for UTF-8: since Vista an invalid byte would become U+FFFD.
+    if (utf8 && !IsUtf8(reinterpret_cast<const unsigned char*>(narrow), static_cast<size_t>(narrowBytes))) {
+        text.invalidUtf8 = true;
+        return text;
+    }
+    const DWORD flags = utf8 ? MB_ERR_INVALID_CHARS : 0;
+    text.units = narrowBytes > 0 ? ::MultiByteToWideChar(codePage, flags, narrow, narrowBytes, nullptr, 0) : 0;
     if (narrowBytes > 0 && text.units <= 0) return text;
     text.wide = HeapArray<wchar_t>(static_cast<size_t>(text.units) + 1u);
     if (!text.wide) return text;
-    if (text.units > 0 && ::MultiByteToWideChar(codePage, 0, narrow, narrowBytes, text.wide.get(), text.units) != text.units)
+    if (text.units > 0 && ::MultiByteToWideChar(codePage, flags, narrow, narrowBytes, text.wide.get(), text.units) != text.units)
         return text;
     text.wide.get()[text.units] = L'\0';
     text.ok = true;
@@ -161,15 +169,18 @@ ProfileMark ReadProfileMark(const wchar_t* path) {
                : ProfileMark::None;
 }
 
-bool ConvertForeignProfile(const wchar_t* path) {
+ProfileTurn ConvertForeignProfile(const wchar_t* path) {
     const UniqueKernelHandle file = OpenForRewrite(path, OPEN_EXISTING);
-    if (!file) return false;
+    if (!file) return ProfileTurn::Failed;
     const FileText text = DecodeProfile(file.Get());
-    if (!text.ok) return false;
-    if (!text.foreign) return true;
+    if (text.invalidUtf8) return ProfileTurn::Kept;
+    if (!text.ok) return ProfileTurn::Failed;
+    if (!text.foreign) return ProfileTurn::Turned;
     // Big-endian UTF-16 was Unicode already and stays so; a UTF-8 file becomes
     // ANSI where that loses nothing, as a new file would be.
-    return WriteProfileText(file.Get(), text, text.bigEndian ? Target::Utf16 : Target::AnsiWhereItHolds);
+    return WriteProfileText(file.Get(), text, text.bigEndian ? Target::Utf16 : Target::AnsiWhereItHolds)
+               ? ProfileTurn::Turned
+               : ProfileTurn::Failed;
 }
 
 } // namespace tolltone

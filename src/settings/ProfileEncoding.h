@@ -26,8 +26,12 @@ ProfileMark ReadProfileMark(const wchar_t* path);
 
 // Rewrites a file with a foreign mark as one the profile functions read: ANSI
 // when the code page holds every text of it, else UTF-16LE with its mark. Every
-// line keeps its text. A file without a foreign mark is left alone. False when
-// the file could not be read, decoded or written.
-bool ConvertForeignProfile(const wchar_t* path);
+// line keeps its text. A file without a foreign mark is left alone (Turned).
+// Kept: bytes after a UTF-8 mark that are no UTF-8 (an older program wrote ANSI
+// into it) would turn into U+FFFD and be lost: the file is left as it stands,
+// read as Windows reads it, and never rewritten. Failed when the file could
+// not be read or written.
+enum class ProfileTurn { Turned, Kept, Failed };
+ProfileTurn ConvertForeignProfile(const wchar_t* path);
 
 } // namespace tolltone

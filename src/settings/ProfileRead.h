@@ -1,26 +1,32 @@
 #pragma once
-// One read of a settings file key. A profile read that could not reach the
-// file (another program holds it, an I/O error) hands back the default as if
-// the key were missing; only the last error tells the two apart.
+// A settings file read once, by the module itself. Whether the read reached the
+// file is known from the module's own open and read: a profile function hands
+// back its default for a file it could not read as for a missing key, and what
+// it leaves in the last error then is not documented. The values are found in
+// the text as the profile functions find them: UTF-16LE after FF FE, anything
+// else in the ANSI code page.
+#include "base/ModuleHeap.h"
+
 #include <windows.h>
 
 namespace tolltone {
 
-struct ProfileValue {
-    DWORD length = 0;
-    bool read = false;  // false: the value is unknown, not missing
-};
+class ProfileSnapshot {
+public:
+    explicit ProfileSnapshot(const wchar_t* path);
+    ProfileSnapshot(const ProfileSnapshot&) = delete;
+    ProfileSnapshot& operator=(const ProfileSnapshot&) = delete;
 
-inline ProfileValue ReadProfileValue(const wchar_t* section, const wchar_t* key, wchar_t* out, DWORD units,
-                                     const wchar_t* path) {
-    ::SetLastError(ERROR_SUCCESS);
-    ProfileValue value;
-    value.length = ::GetPrivateProfileStringW(section, key, L"", out, units, path);
-    const DWORD error = ::GetLastError();
-    // A missing key or file leaves no error or "not found"; a cut value "more data".
-    value.read = error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-                 error == ERROR_MORE_DATA;
-    return value;
-}
+    // False when the file is there but could not be opened, read or decoded:
+    // its values are unknown, not missing. A missing file is read (no keys).
+    bool Reached() const { return reached_; }
+    // The value of key in section, cut to units - 1 units; "" when missing.
+    DWORD Value(const wchar_t* section, const wchar_t* key, wchar_t* out, DWORD units) const;
+
+private:
+    HeapArray<wchar_t> text_;
+    size_t length_ = 0;
+    bool reached_ = false;
+};
 
 } // namespace tolltone

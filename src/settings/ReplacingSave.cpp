@@ -31,8 +31,37 @@ bool RenameWithRetries(const wchar_t* from, const wchar_t* to, DWORD flags) {
 
 } // namespace
 
+FileIdentity IdentifyFile(const wchar_t* path) {
+    FileIdentity identity;
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(path, FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+                                                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        identity.known = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return identity;
+    }
+    BY_HANDLE_FILE_INFORMATION data;
+    if (!::GetFileInformationByHandle(file.Get(), &data)) return identity;
+    identity.volume = data.dwVolumeSerialNumber;
+    identity.indexHigh = data.nFileIndexHigh, identity.indexLow = data.nFileIndexLow;
+    identity.sizeHigh = data.nFileSizeHigh, identity.sizeLow = data.nFileSizeLow;
+    identity.written = data.ftLastWriteTime;
+    identity.exists = identity.known = true;
+    return identity;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    if (!a.known || !b.known || a.exists != b.exists) return false;
+    return !a.exists || (a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow &&
+                         a.sizeHigh == b.sizeHigh && a.sizeLow == b.sizeLow &&
+                         ::CompareFileTime(&a.written, &b.written) == 0);
+}
+
 StagedCopy::StagedCopy(const wchar_t* target, const wchar_t* writingPath, const wchar_t* completePath)
     : target_(target), writingPath_(writingPath), completePath_(completePath), current_(writingPath) {
+    // Noted before the copy: a change in between shows at the commit.
+    copied_ = IdentifyFile(target_);
+    if (!copied_.known) return;
     // The copy takes the file's attributes along: a read-only file stays
     // unsaved, as it always was.
     if (::CopyFileW(target_, writingPath_, TRUE)) {
@@ -52,19 +81,26 @@ StagedCopy::~StagedCopy() {
     ::DeleteFileW(current_);
 }
 
-bool StagedCopy::Commit() {
-    if (!ready_ || committed_) return false;
+CommitResult StagedCopy::Commit() {
+    if (!ready_ || committed_) return CommitResult::Failed;
     // The profile functions may hold the copy's content in a cache of their own.
     ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, writingPath_);
-    if (!FlushToDisk(writingPath_)) return false;
+    if (!FlushToDisk(writingPath_)) return CommitResult::Failed;
     // Marked complete: after a crash between the two renames on a file system
     // that replaces in two steps, the next load can take this copy.
-    if (!RenameWithRetries(writingPath_, completePath_, 0)) return false;
+    if (!RenameWithRetries(writingPath_, completePath_, 0)) return CommitResult::Failed;
     current_ = completePath_;
+    // As late as can be: an edit another program saved since the copy (an
+    // editor, a second launcher, a sync client; on a slow stick the flush takes
+    // long) is not undone. What is left is the moment between this look and
+    // the rename.
+    const FileIdentity now = IdentifyFile(target_);
+    if (!now.known) return CommitResult::Failed;
+    if (!SameFile(now, copied_)) return CommitResult::Changed;
     // One rename that replaces. ReplaceFileW is not one step everywhere: Wine's
     // moves the old file aside first, and a crash then leaves no file at all.
     committed_ = RenameWithRetries(completePath_, target_, MOVEFILE_REPLACE_EXISTING);
-    return committed_;
+    return committed_ ? CommitResult::Committed : CommitResult::Failed;
 }
 
 } // namespace tolltone

@@ -70,6 +70,9 @@ void FormatHex(wchar_t (&out)[32], DWORD first, wchar_t separator, DWORD second)
     out[length] = L'\0';
 }
 
+enum class CopyEdit { Commit, Drop, Fail };
+enum class Replacement { Replaced, Kept, Failed };
+
 } // namespace
 
 SettingsPath PerUserSettingsPath(HINSTANCE strings, UINT makerFolderId) {
@@ -140,6 +143,32 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
     return names;
 }
 
+namespace {
+
+// Replaces the file at target by a copy that edit() changed: copied, edited,
+// flushed, checked to be still the file that was copied, renamed over it. An
+// edit another program saved in between is not undone: the save starts again
+// from the file as it is now, a few times, then changes nothing. Drop: the
+// edit found nothing to change, and the copy goes.
+template <class Edit>
+Replacement ReplaceSettingsFile(const SettingsPath& target, const SettingsTexts& texts, Edit edit) {
+    constexpr int Tries = 4;
+    for (int attempt = 0; attempt < Tries; ++attempt) {
+        const StagingNames staging = UniqueStagingNames(target, texts);
+        if (!staging.writing.valid || !staging.complete.valid) return Replacement::Failed;
+        StagedCopy copy(target.text, staging.writing.text, staging.complete.text);
+        if (!copy.Ready()) return Replacement::Failed;
+        const CopyEdit edited = edit(copy.Path());
+        if (edited != CopyEdit::Commit) return edited == CopyEdit::Drop ? Replacement::Kept : Replacement::Failed;
+        const CommitResult committed = copy.Commit();
+        if (committed != CommitResult::Changed)
+            return committed == CommitResult::Committed ? Replacement::Replaced : Replacement::Failed;
+    }
+    return Replacement::Failed;
+}
+
+} // namespace
+
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
     if (!path.valid) return CopyAdoption::None;
     // A link whose file is gone is there itself: its copies are beside that file.
@@ -186,10 +215,14 @@ bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& text
     if (mark != ProfileMark::Foreign) return mark == ProfileMark::None;
     if (!texts.loaded) return false;
     const SettingsPath target = LinkTarget(path);
-    const StagingNames staging = UniqueStagingNames(target, texts);
-    if (!staging.writing.valid || !staging.complete.valid) return false;
-    StagedCopy copy(target.text, staging.writing.text, staging.complete.text);
-    return copy.Ready() && ConvertForeignProfile(copy.Path()) && copy.Commit();
+    if (!target.valid) return false;
+    // A UTF-8 file with bytes that are no UTF-8 stays as it is (the copy goes).
+    return ReplaceSettingsFile(target, texts, [](const wchar_t* copy) {
+               const ProfileTurn turn = ConvertForeignProfile(copy);
+               return turn == ProfileTurn::Turned ? CopyEdit::Commit
+                      : turn == ProfileTurn::Kept ? CopyEdit::Drop
+                                                  : CopyEdit::Fail;
+           }) != Replacement::Failed;
 }
 
 SettingsFileState ProbeSettingsFile(const SettingsPath& path) {
@@ -213,19 +246,21 @@ SettingsRead ReadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSett
     if (!texts.loaded) return result;  // no name to read by: nothing is known
     // A file Windows would read as garbage and that could not be turned is not
     // read: its defaults would be taken for the user's values and saved.
-    if (!TurnForeignSettingsFile(path, texts)) return result;
-    bool complete = true;
+    if (!TurnForeignSettingsFile(path, texts)) {
+        result.turnRefused = ReadProfileMark(path.text) == ProfileMark::Foreign;  // not a read that failed
+        return result;
+    }
+    const ProfileSnapshot file(path.text);
+    if (!file.Reached()) return result;
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
-        wchar_t value[32] = {};
-        complete = ReadProfileValue(texts.section.text, texts.keys[i].text, value, 32, path.text).read && complete;
+        wchar_t value[32];
+        file.Value(texts.section.text, texts.keys[i].text, value, 32);
         settings.*IntegerKeys[i].field = ParseIniInteger(value, IntegerKeys[i].fallback);
     }
-    result.optionalComplete = LoadOptionalSettings(path, strings, settings);
-    const ProfileValue wave = ReadProfileValue(texts.section.text, texts.keys[std::size(IntegerKeys)].text,
-                                               settings.WaveName, PathUnits, path.text);
-    result.complete = complete && wave.read;
-    result.optionalComplete = result.optionalComplete && result.complete;
-    result.waveUnits = static_cast<int>(wave.length);
+    result.optionalComplete = LoadOptionalSettings(file, strings, settings);
+    result.waveUnits = static_cast<int>(
+        file.Value(texts.section.text, texts.keys[std::size(IntegerKeys)].text, settings.WaveName, PathUnits));
+    result.complete = true;
     return result;
 }
 
@@ -237,17 +272,11 @@ int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSetting
     return SaveSettings(path, LoadSettingsTexts(strings), settings);
 }
 
-int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
-    if (!path.valid || !texts.loaded) return 0;
-    // Where a crashed save left only its copy, the values go into that copy's
-    // text once it stands as the file; one still held is left for later.
-    AdoptCompleteCopy(path, texts);
-    const SettingsPath target = LinkTarget(path);
-    const StagingNames staging = UniqueStagingNames(target, texts);
-    if (!staging.writing.valid || !staging.complete.valid) return 0;
-    StagedCopy copy(target.text, staging.writing.text, staging.complete.text);
-    if (!copy.Ready()) return 0;
+namespace {
 
+// Into a copy of the file: the five keys in their order, after the copy is
+// turned into an encoding that holds them.
+CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, const ChimeSettings& settings) {
     IniIntegerText numbers[std::size(IntegerKeys)];
     const wchar_t* values[std::size(IntegerKeys) + 1];
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
@@ -257,9 +286,11 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
     values[std::size(IntegerKeys)] = settings.WaveName;
 
     // A file that Windows would read as ANSI garbage is turned first, or our
-    // ANSI keys would be written into it in a second encoding.
-    const ProfileMark mark = ReadProfileMark(copy.Path());
-    if (mark == ProfileMark::Unknown || (mark == ProfileMark::Foreign && !ConvertForeignProfile(copy.Path()))) return 0;
+    // ANSI keys would be written into it in a second encoding. One that is
+    // kept as it stands is never rewritten, by a save neither.
+    const ProfileMark mark = ReadProfileMark(copy);
+    if (mark == ProfileMark::Unknown || (mark == ProfileMark::Foreign && ConvertForeignProfile(copy) != ProfileTurn::Turned))
+        return CopyEdit::Fail;
     // A text the ANSI code page cannot hold would be stored as '?' or a look-alike:
     // the file turns UTF-16 first, and the profile functions keep it so. A check
     // that failed decides nothing: the save fails and the file stays.
@@ -268,11 +299,29 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
         fit = FitAnsiCodePage(texts.keys[i].text);
         if (fit == AnsiFit::Holds) fit = FitAnsiCodePage(values[i]);
     }
-    if (fit == AnsiFit::Unknown || (fit == AnsiFit::Loses && !ConvertProfileToUtf16(copy.Path()))) return 0;
+    if (fit == AnsiFit::Unknown || (fit == AnsiFit::Loses && !ConvertProfileToUtf16(copy))) return CopyEdit::Fail;
 
     for (size_t i = 0; i < std::size(values); ++i)
-        if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy.Path())) return 0;
-    return copy.Commit() ? 1 : 0;
+        if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy)) return CopyEdit::Fail;
+    return CopyEdit::Commit;
+}
+
+} // namespace
+
+int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
+    if (!path.valid || !texts.loaded) return 0;
+    // Where the file really is. A crashed save's copy goes into its place first,
+    // and the values into its text; while it cannot be taken nothing is saved: a
+    // new file would hide the copy, and its other keys, for good.
+    if (AdoptCompleteCopy(path, texts) == CopyAdoption::Left) return 0;
+    const SettingsPath target = LinkTarget(path);
+    if (!target.valid) return 0;
+    // Then copy, write, check that it is still the file that was copied, rename.
+    return ReplaceSettingsFile(target, texts, [&](const wchar_t* copy) {
+               return WriteSettingsKeys(copy, texts, settings);
+           }) == Replacement::Replaced
+               ? 1
+               : 0;
 }
 
 } // namespace tolltone

@@ -51,8 +51,9 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
 
 // A file that begins with a big-endian or UTF-8 mark reads as garbage through
 // Windows' profile functions: it is replaced, as a save replaces it, by the same
-// text in ANSI or UTF-16LE. True when the file needs nothing or was turned;
-// false too when its first bytes could not be read.
+// text in ANSI or UTF-16LE. True when the file needs nothing or was turned, or
+// holds bytes after a UTF-8 mark that are no UTF-8 (it is then read as Windows
+// reads it and never rewritten); false when it could not be read or turned.
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts);
 
 enum class SettingsFileState { Missing, Readable, Unreadable };
@@ -65,6 +66,7 @@ struct SettingsRead {
     int waveUnits = 0;             // units stored in WaveName
     bool complete = false;         // every one of the five keys was read (or is missing)
     bool optionalComplete = false; // and every optional key
+    bool turnRefused = false;      // unread: a file in a foreign encoding could not be turned
 };
 
 // Reads the five keys and the optional ones into settings (defaults for what is

@@ -109,7 +109,12 @@ SettingsPath LinkTarget(const SettingsPath& path) {
     const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(path.text, FILE_READ_ATTRIBUTES, ShareAll, nullptr,
                                                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file) {
-        // A link whose file is gone: a save makes that file again, and the link stays.
+        // Only a name that is not found may be a link whose file is gone: a save
+        // makes that file again, and the link stays. Any other failure (a link
+        // Windows will not follow, such as one from a share to a local drive; a
+        // share that does not answer) leaves no place to save.
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return SettingsPath{};
         const SettingsPath dangling = DanglingLinkTarget(path);
         return dangling.valid ? dangling : path;
     }
@@ -122,6 +127,14 @@ SettingsPath LinkTarget(const SettingsPath& path) {
 
 SettingsPath DanglingLinkTarget(const SettingsPath& path) {
     SettingsPath target;
+    // Followed, the link must lead to no file at all: one Windows refuses to
+    // follow names a place that is none of ours.
+    {
+        const UniqueKernelHandle followed = AdoptFileHandle(::CreateFileW(path.text, FILE_READ_ATTRIBUTES, ShareAll,
+            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        const DWORD error = ::GetLastError();
+        if (followed || (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)) return target;
+    }
     const UniqueKernelHandle link = AdoptFileHandle(::CreateFileW(path.text, FILE_READ_ATTRIBUTES, ShareAll, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!link) return target;

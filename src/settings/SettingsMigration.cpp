@@ -13,7 +13,7 @@ InitialLoadOutcome MigrateLegacyRegistry(ChimeSettings& settings, const Settings
     const SettingsRead file = ReadSettings(current, strings, settings);
     if (!file.complete) {  // nothing is decided until the file can be read
         settings = ChimeSettings{};
-        return {0, false, false};
+        return {0, false, false, file.turnRefused};
     }
     // A key read only in part keeps every value and the key for the next start:
     // the file's values stand meanwhile.
@@ -57,7 +57,7 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPa
     const CopyAdoption perUserCopy = portableMode != 0 ? AdoptCompleteCopy(perUser, texts) : CopyAdoption::None;
     if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left) {
         settings = ChimeSettings{};
-        return {0, false, false};
+        return {0, false, false, true};
     }
     if (LegacyKeyExists(strings)) return MigrateLegacyRegistry(settings, current, strings);
 
@@ -73,7 +73,7 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPa
     const SettingsRead read = ReadSettings(current, strings, settings);
     if (!read.complete) {
         settings = ChimeSettings{};
-        return {0, false, false};
+        return {0, false, false, read.turnRefused};
     }
     if (perUserExists) return {read.waveUnits, true, read.optionalComplete};
     return {SaveSettings(current, strings, settings), true, read.optionalComplete};

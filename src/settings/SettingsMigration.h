@@ -16,6 +16,9 @@ struct InitialLoadOutcome {
     // holds defaults that must never be written over that file.
     bool settingsLoaded = false;
     bool optionalRead = false;  // the optional keys too
+    // Not loaded because a write was refused (a crashed save's copy not moved, a
+    // file in a foreign encoding not turned), not because a read failed.
+    bool writeRefused = false;
 };
 
 // current is the settings file of the mode, found ahead by the caller: a second

@@ -72,6 +72,8 @@ BOOL WINAPI AttributesOfALink(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID
 std::wstring LinkedFile, LinkStandIn;
 std::string LinkData;
 HANDLE LinkHandle = nullptr;
+// A link Windows refuses to follow (a share's link to a local drive): 1463.
+DWORD LinkFollowError = 0;
 
 LPCWSTR Followed(LPCWSTR path) { return path != nullptr && LinkPath == path ? LinkedFile.c_str() : path; }
 
@@ -83,6 +85,10 @@ HANDLE WINAPI OpenThroughLink(LPCWSTR path, DWORD access, DWORD share, LPSECURIT
                               DWORD flags, HANDLE from) {
     if (LinkPath == path && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0)
         return LinkHandle = ::CreateFileW(LinkStandIn.c_str(), access, share, security, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (LinkPath == path && LinkFollowError != 0) {
+        ::SetLastError(LinkFollowError);
+        return INVALID_HANDLE_VALUE;
+    }
     return ::CreateFileW(Followed(path), access, share, security, disposition, flags, from);
 }
 
@@ -132,6 +138,7 @@ protected:
         VirtualSession::alertableSound = false;
         LinkPath.clear();
         LinkHandle = nullptr;
+        LinkFollowError = 0;
     }
 
     std::wstring Settings(const wchar_t* signalAndInterval, const wchar_t* more = L"") const {
@@ -216,6 +223,45 @@ TEST_F(AsWindowsDocumentsTest, FilesWindowsWouldReadAsGarbageAreTurnedFirst) {
     }
 }
 
+// An older program wrote ANSI into a UTF-8-marked file: its bytes are no UTF-8.
+// Turned, they would become U+FFFD and the name would be lost; the file is read
+// as Windows reads it and no start, unload or save rewrites it.
+TEST_F(AsWindowsDocumentsTest, AMarkedFileWithBytesThatAreNoUtf8KeepsThem) {
+    const std::string bytes = "\xEF\xBB\xBF[Tolltone]\r\nEnable=1\r\nWaveName=caf\xE9.wav\r\n[Other]\r\nk=2\r\n";
+    ASSERT_TRUE(WriteBytes(file_, bytes));
+    Start(VirtualSession::At(9, 59, 30), 0);
+    VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
+    module_.Reset();
+    EXPECT_EQ(ReadBytes(file_), bytes);
+}
+
+// Another program saves the file while our save flushes its copy (an editor, a
+// second launcher; on a USB stick the flush takes long): the rename would undo
+// its edit. The save starts again from the file as it is now.
+std::wstring EditedDuringFlush;
+BOOL WINAPI FlushWhileAnotherSaves(HANDLE file) {
+    if (!EditedDuringFlush.empty()) {
+        const std::string before = ReadBytes(EditedDuringFlush);
+        const std::string bytes = before + (IsUtf16File(before) ? Utf16Le(L"[Another]\r\nk=2\r\n").substr(2) : "[Another]\r\nk=2\r\n");
+        ::Sleep(20);  // a later write time
+        WriteBytes(EditedDuringFlush, bytes);
+        EditedDuringFlush.clear();
+    }
+    return ::FlushFileBuffers(file);
+}
+
+TEST_F(AsWindowsDocumentsTest, ASaveKeepsAnEditSavedWhileItFlushes) {
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"))));
+    Start(VirtualSession::At(9, 59, 30));
+    PatchImport(module_.Get(), "FlushFileBuffers", reinterpret_cast<void*>(&FlushWhileAnotherSaves));
+    EditedDuringFlush = file_;
+    module_.Reset();  // the unload saves
+    EXPECT_TRUE(EditedDuringFlush.empty()) << "no flush";
+    const std::wstring saved = DecodeProfile(ReadBytes(file_));
+    for (const wchar_t* line : {L"Interval=1800\r\n", L"[Other]\r\n名前=値 ☃\r\n", L"[Another]\r\nk=2\r\n"})
+        EXPECT_NE(saved.find(line), std::wstring::npos) << std::string(line, line + std::wcslen(line));
+}
+
 // The change check sees an edit of the file a link names, though the link's
 // own attributes never change: Volume=50 written after the start applies at
 // the next chime minute.
@@ -246,13 +292,14 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
     ASSERT_TRUE(::CreateDirectoryW(real.c_str(), nullptr));
     const std::wstring copy = real + L"\\Tolltone.1a-2b.new";
     const std::string absolute = SymbolicLinkData(L"\\??\\" + mine, mine, 0);
-    const struct { std::string data; bool copy, followed; } rows[] = {
+    const struct { std::string data; bool copy, followed; DWORD followError = 0; } rows[] = {
         {absolute, true, true},
         {SymbolicLinkData(L"..\\..\\real\\mine.ini", L"..\\..\\real\\mine.ini", 1), true, true},
         {SymbolicLinkData(mine.substr(2), mine.substr(2), 1), true, true},  // from the root of the link's drive
         {SymbolicLinkData(L"\\??\\" + mine, L"C:\\elsewhere\\mine.ini", 0), true, true},
         {absolute, false, true},
         {absolute.substr(0, 30), true, false},
+        {absolute, true, false, ERROR_SYMLINK_CLASS_DISABLED},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(&row - rows);
@@ -260,6 +307,7 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
             ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"))));
         }
         LinkPath = file_, LinkedFile = mine, LinkStandIn = folder_.Path(), LinkData = row.data;
+        LinkFollowError = row.followError;
         module_ = LoadTolltone();
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
@@ -283,6 +331,7 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
             }
         } else {
             EXPECT_NE(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES) << "a copy taken for no file";
+            EXPECT_EQ(::GetFileAttributesW(mine.c_str()), INVALID_FILE_ATTRIBUTES) << "a file made where the link leads not";
         }
         for (const std::wstring& left : {copy, mine, file_}) ::DeleteFileW(left.c_str());
     }
@@ -308,4 +357,73 @@ TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute
     EXPECT_EQ(VirtualSession::sounds.size(), 1u) << "the 10:00 chime";
     EXPECT_EQ(ReadBytes(file_), values);
     EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Each move of a held copy may show the user a notice (a folder that controlled
+// folder access guards): after the start, the minutes' retries come 1, 2, 4 …
+// minutes apart, not every minute.
+int CopyMoves = 0;
+BOOL WINAPI CountedMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+    if (std::wcsstr(from, L".new") != nullptr) ++CopyMoves;
+    return ::MoveFileExW(from, to, flags);
+}
+
+TEST_F(AsWindowsDocumentsTest, ARefusedMoveOfAHeldCopyIsTriedLessOften) {
+    const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
+    ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=60"))));
+    UniqueKernelHandle scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                               nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(scanner);
+    module_ = LoadTolltone();
+    ASSERT_TRUE(module_);
+    VirtualSession::Install(module_.Get());
+    VirtualSession::appData = folder_.Path();
+    VirtualSession::nowMs = VirtualSession::At(9, 59, 30);
+    PatchImport(module_.Get(), "MoveFileExW", reinterpret_cast<void*>(&CountedMove));
+    CopyMoves = 0;
+    Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(window_.Get());
+    Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+    Entry<int(WINAPI*)()>(module_.Get(), "StartModule")();
+    VirtualSession::RunUntil(VirtualSession::At(10, 10, 5));
+    EXPECT_EQ(CopyMoves, 5) << "the start, then 10:00, 10:01, 10:03 and 10:07";
+    scanner.Reset();
+    VirtualSession::RunUntil(VirtualSession::At(10, 15, 5));
+    EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1) << "taken at 10:15";
+}
+
+// What the profile functions leave in the last error is documented only for a
+// file that is not found. Two ways Windows may answer, neither of which may
+// decide what the module takes for the user's values: a file held without
+// sharing reported as not found (its fallback), and a good read that leaves
+// another error behind.
+DWORD ProfileLastError = 0;
+bool ProfileSaysNotFound = false;
+DWORD WINAPI ProfileWithUndocumentedError(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units,
+                                          LPCWSTR file) {
+    const DWORD length = ProfileSaysNotFound ? ProfileFallback(fallback, out, units)
+                                             : ::GetPrivateProfileStringW(section, key, fallback, out, units, file);
+    ::SetLastError(ProfileLastError);
+    return length;
+}
+
+TEST_F(AsWindowsDocumentsTest, TheReadStateIsNotTakenFromTheLastError) {
+    const std::string values = Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"));
+    const struct { bool held; DWORD error; } rows[] = {{true, ERROR_FILE_NOT_FOUND}, {false, ERROR_ACCESS_DENIED}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.held ? "held, said not found" : "read, another error left");
+        ASSERT_TRUE(WriteBytes(file_, values));
+        UniqueKernelHandle holder;
+        if (row.held) holder = AdoptFileHandle(::CreateFileW(file_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ProfileSaysNotFound = row.held, ProfileLastError = row.error;
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        VirtualSession::Install(module_.Get());
+        VirtualSession::appData = folder_.Path();
+        PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileWithUndocumentedError));
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.held ? 0 : 1);
+        holder.Reset();
+        module_.Reset();  // the unload saves what it read, and nothing it did not
+        EXPECT_EQ(ReadBytes(file_), values);
+    }
 }
