@@ -77,32 +77,14 @@ void Row(const char* name) {
 }
 #define FAILS(fn, value, error) Row<__COUNTER__, decltype(&::fn), static_cast<intptr_t>(value), error>(#fn)
 
-// A profile read that cannot reach the file hands back the default, as when
-// another program holds the file; only the last error says so.
 extern int QueryRow;
 extern void* RealQuery;
 extern int QueryCalls;
-void* RealProfileRead = nullptr;
-int ProfileReadCalls = 0;
-DWORD WINAPI FailingProfileRead(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    if (ShouldFail(0)) {
-        const DWORD n = ProfileFallback(fallback, out, units);
-        ::SetLastError(ERROR_SHARING_VIOLATION);
-        return n;
-    }
-    return reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileRead)(section, key, fallback, out, units, file);
-}
 
-// The foreign session reads its file as Windows does, beneath the fault row.
+// The foreign session's file is UTF-8 with a mark, which the module reads as Windows does.
 bool AsWindowsReads = false;
-void* RealProfileBeneath = nullptr;
-DWORD WINAPI ProfileAsWindows(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    return ReadProfileAsWindows(reinterpret_cast<decltype(&::GetPrivateProfileStringW)>(RealProfileBeneath), section, key,
-                                fallback, out, units, file);
-}
 
 void DefineRows() {
-    Rows.push_back({"GetPrivateProfileStringW", reinterpret_cast<void*>(&FailingProfileRead), &RealProfileRead, &ProfileReadCalls});
     const DWORD denied = ERROR_ACCESS_DENIED;
     const intptr_t invalid = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
     FAILS(WritePrivateProfileStringW, FALSE, denied);
@@ -234,7 +216,6 @@ void InstallLayers(HMODULE module) {
         {"RegCloseKey", reinterpret_cast<void*>(&TrackRegCloseKey), &RealRegCloseKey},
     };
     for (const auto& t : trackers) *t.real = PatchImport(module, t.name, t.tracker);
-    if (AsWindowsReads) RealProfileBeneath = PatchImport(module, "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileAsWindows));
     for (Failable& row : Rows) {
         if (row.wrapper == nullptr) continue;  // looked up at run time
         void* current = PatchImport(module, row.name, row.wrapper);

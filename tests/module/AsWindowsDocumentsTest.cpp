@@ -1,8 +1,8 @@
 // The module held to what Windows documents where Wine is kinder: a sound call
-// that waits alertably, profile functions that read a file as UTF-16 only after
-// FF FE, a link that Windows follows but for its attributes and its reparse
-// data. Each layer sits in the module's import table; the clock and timers are
-// virtual.
+// that waits alertably, a profile function whose last error says nothing, a
+// link that Windows follows but for its attributes and its reparse data, a file
+// another program saves while ours flushes. Each layer sits in the module's
+// import table; the clock and timers are virtual.
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
 
@@ -47,10 +47,6 @@ std::string Utf8Marked(const std::wstring& text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
     bytes.pop_back();
     return "\xEF\xBB\xBF" + bytes;
-}
-
-DWORD WINAPI ProfileAsWindows(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    return ReadProfileAsWindows(&::GetPrivateProfileStringW, section, key, fallback, out, units, file);
 }
 
 // On Windows the attributes of a symbolic link describe the link, not the file
@@ -103,10 +99,6 @@ BOOL WINAPI LinkControl(HANDLE file, DWORD code, LPVOID in, DWORD inBytes, LPVOI
     std::memcpy(out, LinkData.data(), LinkData.size());
     *bytes = static_cast<DWORD>(LinkData.size());
     return TRUE;
-}
-
-DWORD WINAPI ProfileThroughLink(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    return ::GetPrivateProfileStringW(section, key, fallback, out, units, Followed(file));
 }
 
 // A symbolic link's reparse data as Windows' file systems return it: the
@@ -211,7 +203,6 @@ TEST_F(AsWindowsDocumentsTest, FilesWindowsWouldReadAsGarbageAreTurnedFirst) {
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
         VirtualSession::appData = folder_.Path();
-        PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileAsWindows));
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
         EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1);
         module_.Reset();
@@ -316,7 +307,6 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
         PatchImport(module_.Get(), "GetFileAttributesExW", reinterpret_cast<void*>(&AttributesOfALink));
         PatchImport(module_.Get(), "CreateFileW", reinterpret_cast<void*>(&OpenThroughLink));
         PatchImport(module_.Get(), "DeviceIoControl", reinterpret_cast<void*>(&LinkControl));
-        PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileThroughLink));
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
         EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.followed && row.copy ? 1 : 0);
         module_.Reset();

@@ -62,19 +62,6 @@ inline DWORD ProfileFallback(LPCWSTR fallback, LPWSTR out, DWORD units) {
     return static_cast<DWORD>(n);
 }
 
-// A profile read as Windows does it, over read (Wine's, which reads both): a file
-// is UTF-16 only after FF FE, so behind a big-endian or UTF-8 mark the first
-// section is not found and, for our one-section tests, every read gives the fallback.
-inline DWORD ReadProfileAsWindows(decltype(&::GetPrivateProfileStringW) read, LPCWSTR section, LPCWSTR key,
-                                  LPCWSTR fallback, LPWSTR out, DWORD units, LPCWSTR file) {
-    const std::string head = ReadBytes(file).substr(0, 3);
-    if (head.rfind("\xFE\xFF", 0) == 0 || head == "\xEF\xBB\xBF") {
-        ::SetLastError(ERROR_SUCCESS);
-        return ProfileFallback(fallback, out, units);
-    }
-    return read(section, key, fallback, out, units, file);
-}
-
 // A settings file's text as the profile functions read it: UTF-16LE after a
 // byte-order mark, else the ANSI code page.
 inline std::wstring DecodeProfile(const std::string& bytes) {
