@@ -32,6 +32,9 @@ public:
     // For the chime on the second only. The platform's precise clock in
     // milliseconds; its minutes begin where the local clock's do.
     virtual uint64_t PreciseMs() = 0;
+    // Milliseconds the machine has been awake: never set, and still while it
+    // sleeps or hibernates. Only its moves mean anything, against PreciseMs's.
+    virtual uint64_t AwakeMs() = 0;
     // The local clock at instant ms of PreciseMs; false when it cannot be told.
     virtual bool LocalAt(uint64_t ms, LocalClockReading& reading) = 0;
     // From the start of waveName to its mark (its first cue point), in ms; 0

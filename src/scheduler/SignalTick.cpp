@@ -38,9 +38,14 @@ CheckOutcome CheckSignal(const ChimeSettings& settings, int16_t& lastMinute, Sig
     const SignalState due = state;
     state.pending = false;
     const uint64_t now = env.PreciseMs();
+    // However late the host delivers the check, the clock kept to the sound's
+    // start when it went as far as the awake count.
+    const int64_t moved =
+        static_cast<int64_t>(now - due.firedMs) - static_cast<int64_t>(env.AwakeMs() - due.firedAwakeMs);
     LocalClockReading local;
-    const bool onItsMinute = now + SignalMarginMs >= due.boundaryMs && now <= due.boundaryMs + CheckToleranceMs &&
-                             env.LocalAt(due.boundaryMs, local) && SameMinute(local, due.target);
+    const bool onItsMinute = moved <= ClockMoveToleranceMs && moved >= -ClockMoveToleranceMs &&
+                             now + SignalMarginMs >= due.boundaryMs && env.LocalAt(due.boundaryMs, local) &&
+                             SameMinute(local, due.target);
     if (!onItsMinute) {
         // The clock moved: the minute was not served, whichever it is now.
         if (due.started) env.StopMarked();
@@ -54,8 +59,10 @@ CheckOutcome CheckSignal(const ChimeSettings& settings, int16_t& lastMinute, Sig
         env.SetChimeTimer(static_cast<unsigned>(due.boundaryMs - now) + CheckDelayMs);
         return {true, 0};
     }
+    // A check held past the end of its minute is too late for the minute's sound.
     const ChimeChoice choice = ChimeOf(settings, due.target);
-    if (choice.waveName != nullptr) PlayChime(settings, choice.strokes, choice.waveName, env);
+    if (choice.waveName != nullptr && now < due.boundaryMs + MinuteMs)
+        PlayChime(settings, choice.strokes, choice.waveName, env);
     return {false, due.boundaryMs};
 }
 
@@ -90,6 +97,7 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
         return;
     }
     const uint64_t now = env.PreciseMs();
+    const uint64_t awake = env.AwakeMs();
     uint64_t boundary = NextBoundary(now);
     LocalClockReading local;
     bool known = env.LocalAt(boundary, local);
@@ -116,6 +124,8 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
                 state.started = played;
                 state.boundaryMs = boundary;
                 state.target = local;
+                state.firedMs = now;
+                state.firedAwakeMs = awake;
             } else if (!played) {
                 PlayChime(settings, choice.strokes, choice.waveName, env);
             }

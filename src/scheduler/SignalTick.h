@@ -4,7 +4,8 @@
 // the minute to come and starts the sound at once, with the silence (or
 // without the part of its lead-in) that puts its first sample, or its mark, on
 // the boundary. A second firing just after the boundary checks that the clock
-// kept to it, and stops the sound when it did not.
+// kept to it, and stops the sound when it did not: a check that comes late is
+// told from a clock that moved by the awake count.
 #include "scheduler/ChimeTick.h"
 
 #include <cstdint>
@@ -21,9 +22,11 @@ inline constexpr unsigned SignalSlackMs = 2000;
 // The check runs this long after the boundary, so that a timer running out a
 // tick early still finds it passed.
 inline constexpr unsigned CheckDelayMs = 20;
-// A check later than this after the boundary (a clock set forward, a wake from
-// sleep) finds the sound no longer on its minute.
-inline constexpr unsigned CheckToleranceMs = 1500;
+// The check finds the clock moved (set forward or back, a wake from sleep)
+// when it went this much farther or less far than the awake count since the
+// firing that decided the sound; a check the host's busy thread delivered late
+// moved both alike.
+inline constexpr int64_t ClockMoveToleranceMs = 1500;
 inline constexpr unsigned ShortestTimerMs = 10;  // the platform raises shorter ones
 
 // The boundary last served, and a sound started ahead of its boundary (or, one
@@ -34,6 +37,8 @@ struct SignalState {
     bool started = false;  // playing; else it is played by name at the check
     uint64_t boundaryMs = 0;
     LocalClockReading target;  // the local clock at the boundary
+    uint64_t firedMs = 0;       // the precise clock at the firing that decided it
+    uint64_t firedAwakeMs = 0;  // and the awake count
 };
 
 int ArmSignalTimer(const ChimeSettings& settings, ChimeEnvironment& env);

@@ -62,6 +62,19 @@ constexpr uint64_t FileTimeUnitsPerMs = 10'000;
 
 uint64_t Win32ChimeEnvironment::PreciseMs() { return PreciseFileTime() / FileTimeUnitsPerMs; }
 
+// The unbiased interrupt time, in FILETIME's units: documented to leave out
+// sleep and hibernation, so a wake moves the clock past it as a clock set
+// forward does (what the performance counter does over a sleep is not
+// documented). It fails only without an address to write to; should it, a
+// count of 0 makes the check take the clock as moved (or, failed at both ends,
+// judge by the clock alone), so the sound stops rather than stay on a minute
+// it may not be on.
+uint64_t Win32ChimeEnvironment::AwakeMs() {
+    ULONGLONG units = 0;
+    ::QueryUnbiasedInterruptTime(&units);
+    return units / FileTimeUnitsPerMs;
+}
+
 // By the zone's rules for that instant: the minute after 01:59 on a night the
 // clocks go forward is 03:00.
 bool Win32ChimeEnvironment::LocalAt(uint64_t ms, LocalClockReading& reading) {

@@ -1,7 +1,8 @@
 #pragma once
-// A clock that only moves when told to (or when the scheduler sleeps), and a
-// timer and sound player that record what they were asked to do, and a user
-// whose state the test sets. The clock's day is a Tuesday unless told.
+// A clock that only moves when told to (or when the scheduler sleeps), an
+// awake count that moves with it but for SetClock and MoveClock, and a timer
+// and sound player that record what they were asked to do, and a user whose
+// state the test sets. The clock's day is a Tuesday unless told.
 #include "scheduler/ChimeTick.h"
 
 #include <map>
@@ -34,7 +35,12 @@ public:
     void SetClock(int hour, int minute, int second, int millisecond = 0) {
         msOfDay_ = ((hour * 60 + minute) * 60 + second) * 1000 + millisecond;
     }
-    void Advance(int milliseconds) { msOfDay_ += milliseconds; }
+    void Advance(int milliseconds) {
+        msOfDay_ += milliseconds;
+        awakeMs_ += static_cast<uint64_t>(milliseconds);
+    }
+    // The clock set, or a sleep: the clock moves, the awake count does not.
+    void MoveClock(int milliseconds) { msOfDay_ += milliseconds; }
     void SetDay(int dayOfWeek) { day_ = dayOfWeek; }  // of the clock's day 0; 0 = Sunday
 
     LocalClockReading Now() override { return ReadingAt(msOfDay_); }
@@ -68,8 +74,9 @@ public:
     }
 
     uint64_t PreciseMs() override { return static_cast<uint64_t>(msOfDay_); }
+    uint64_t AwakeMs() override { return awakeMs_; }
     bool LocalAt(uint64_t ms, LocalClockReading& reading) override {
-        reading = ReadingAt(static_cast<int>(ms));
+        reading = ReadingAt(static_cast<int>(ms) + zoneMs);
         return localKnown;
     }
     unsigned MarkMs(const wchar_t* waveName) override {
@@ -96,6 +103,7 @@ public:
     std::vector<MarkedPlay> marked;
     std::map<std::wstring, unsigned> marks;  // ms to each sound's mark
     bool localKnown = true;
+    int zoneMs = 0;  // the zone's bias, for LocalAt
 
 private:
     LocalClockReading ReadingAt(int ms) const {
@@ -104,6 +112,7 @@ private:
     }
 
     int msOfDay_ = 0;
+    uint64_t awakeMs_ = 1'000'000;
     int day_ = 2;
 };
 

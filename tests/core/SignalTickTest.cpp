@@ -91,20 +91,27 @@ TEST(SignalTick, QuietnessIsThatOfTheComingMinute) {
 }
 
 TEST(SignalTick, CheckStopsASoundWhoseClockMovedOffItsMinuteAndServesTheMinuteToCome) {
-    const struct { int hour, minute, second, ms; bool stopped; unsigned next; } rows[] = {
-        {10, 0, 0, 20, false, 59980 - SignalMarginMs},
-        {10, 0, 1, 400, false, 58600 - SignalMarginMs},
-        {9, 59, 30, 0, true, 30000 - SignalMarginMs},  // set back: 10:00 is still to come
-        {10, 5, 0, 20, true, 59980 - SignalMarginMs},  // set forward
-        {10, 0, 2, 0, true, 58000 - SignalMarginMs},   // a wake from sleep: the check came late
+    // late: the host's time from the start to the check; moved: the clock's own move.
+    const struct { int late, moved, zone; bool stopped; unsigned next; } rows[] = {
+        {220, 0, 0, false, 59980 - SignalMarginMs},
+        {2220, 0, 0, false, 57980 - SignalMarginMs},   // a busy host: the check came late
+        {10220, 0, 0, false, 49980 - SignalMarginMs},
+        {220, -30020, 0, true, 30000 - SignalMarginMs},  // set back: 10:00 is still to come
+        {220, -500, 0, true, 230},
+        {220, 300000, 0, true, 59980 - SignalMarginMs},  // set forward
+        {2220, 2000, 0, true, 55980 - SignalMarginMs},   // set forward, and the check late
+        {220, 1980, 0, true, 58000 - SignalMarginMs},    // a wake: the awake count stood still
+        {220, 0, 3600000, true, 59980 - SignalMarginMs},  // another zone: 11:00 at the boundary
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::Message() << row.hour << ":" << row.minute << ":" << row.second << "." << row.ms);
+        SCOPED_TRACE(::testing::Message() << "late " << row.late << " moved " << row.moved << " zone " << row.zone);
         Session s(OnTheSecond(60, 0));
         s.env.SetClock(9, 59, 59, 800);
         SignalTick(s.settings, s.lastMinute, s.pending, s.env);
         ASSERT_TRUE(s.pending.pending && s.pending.started);
-        s.env.SetClock(row.hour, row.minute, row.second, row.ms);
+        s.env.Advance(row.late);
+        s.env.MoveClock(row.moved);
+        s.env.zoneMs = row.zone;
         SignalTick(s.settings, s.lastMinute, s.pending, s.env);
         EXPECT_EQ(s.env.events.back() == "set" && s.env.events[s.env.events.size() - 2] == "stop", row.stopped);
         EXPECT_FALSE(s.pending.pending);
@@ -140,6 +147,26 @@ TEST(SignalTick, SoundThatCannotStartAheadPlaysByNameAtTheBoundaryNeverBefore) {
     s.FireAsSet();
     ASSERT_EQ(s.env.strikes.size(), 1u);
     EXPECT_EQ(s.env.strikes[0].strokes, 10);
+}
+
+TEST(SignalTick, SoundDueByNamePlaysAtALateCheckOnlyWithinItsMinuteAndOnItsClock) {
+    const struct { int late, moved; size_t strikes; } rows[] = {
+        {270, 0, 1},
+        {2270, 0, 1},   // a busy host
+        {65270, 0, 0},  // the minute is over
+        {270, 2000, 0},  // the clock moved
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "late " << row.late << " moved " << row.moved);
+        Session s(OnTheSecond(3600, 1));
+        s.env.scalable = false;
+        s.env.SetClock(9, 59, 59, 750);
+        SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+        s.env.Advance(row.late);
+        s.env.MoveClock(row.moved);
+        SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+        EXPECT_EQ(s.env.strikes.size(), row.strikes);
+    }
 }
 
 TEST(SignalTick, UnknownLocalTimeSoundsNothing) {

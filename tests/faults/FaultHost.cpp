@@ -139,6 +139,7 @@ void DefineRows() {
     FAILS(SetTimer, 0, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(SystemTimeToTzSpecificLocalTime, FALSE, ERROR_INVALID_PARAMETER);
     FAILS(FileTimeToSystemTime, FALSE, ERROR_INVALID_PARAMETER);
+    FAILS(QueryUnbiasedInterruptTime, FALSE, ERROR_INVALID_PARAMETER);
     FAILS(PlaySoundW, FALSE, 0);
     FAILS(DialogBoxParamW, -1, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(GetOpenFileNameW, FALSE, 0);

@@ -56,6 +56,7 @@ public:
         PatchImport(module, "SystemTimeToTzSpecificLocalTime", reinterpret_cast<void*>(&ZoneTime));
         PatchImport(module, "GetTickCount", reinterpret_cast<void*>(&TickCount));
         PatchImport(module, "GetTickCount64", reinterpret_cast<void*>(&TickCount64));
+        PatchImport(module, "QueryUnbiasedInterruptTime", reinterpret_cast<void*>(&UnbiasedTime));
         PatchImport(module, "Sleep", reinterpret_cast<void*>(&Sleep));
         PatchImport(module, "SetTimer", reinterpret_cast<void*>(&SetTimer));
         PatchImport(module, "KillTimer", reinterpret_cast<void*>(&KillTimer));
@@ -108,6 +109,11 @@ private:
     }
     static DWORD WINAPI TickCount() { return static_cast<DWORD>(nowMs); }
     static ULONGLONG WINAPI TickCount64() { return static_cast<ULONGLONG>(nowMs); }
+    // Awake all along: the count moves with the clock.
+    static BOOL WINAPI UnbiasedTime(ULONGLONG* units) {
+        *units = static_cast<ULONGLONG>(nowMs) * 10'000;
+        return TRUE;
+    }
     static void WINAPI Sleep(DWORD ms) { nowMs += ms; }
     static UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
         if (window == nullptr) return 0x8000;  // a thread timer nobody could kill
