@@ -71,14 +71,14 @@ unsigned MarkMilliseconds(const wchar_t* waveName) {
     return static_cast<unsigned>((frame * 1000 + layout.frameRate - 1) / layout.frameRate);
 }
 
-bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
+ImagePlay PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
     const FileBytes file = ReadSoundFile(waveName);
-    if (!file.block) return false;
+    if (!file.block) return ImagePlay::NoImage;
     const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
-    if (layout.kind == SampleKind::None) return false;
-    if (boundary != 0 && !IsMarkableRate(layout.frameRate)) return false;  // its time cannot be told
-    if (volume <= 0) return true;
+    if (layout.kind == SampleKind::None) return ImagePlay::NoImage;
+    if (boundary != 0 && !IsMarkableRate(layout.frameRate)) return ImagePlay::NoImage;  // its time cannot be told
+    if (volume <= 0) return ImagePlay::Started;
     // Without a boundary (the default timing) no clock is read and no mark looked for.
     const uint64_t mark = boundary != 0 ? UsableMarkFrame(layout, FindCueFrame(bytes, file.size)) : 0;
     // Frames from now to the boundary, rounded up: the mark never comes early.
@@ -95,8 +95,9 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
         else start.skipFrames = static_cast<uint32_t>(mark - lead);
     }
     const size_t size = StrokeImageSize(layout, strokes, start, LargestImage);
+    if (size == 0 || !RoomForImage(size)) return ImagePlay::NoImage;
     HeapArray<uint8_t> image(size);
-    if (size == 0 || !image) return false;
+    if (!image) return ImagePlay::NoImage;
     WriteStrokeImage(bytes, layout, volume, strokes, start, image.get());
     // The image took time to make: its silence is shortened by as much, the
     // header moved on over what is left out.
@@ -110,17 +111,18 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
         start.silenceFrames -= cut;
         WriteImageHeader(bytes, layout, ImageDataBytes(layout, strokes, start), image.get() + offset);
     }
-    return PlayImageSound(std::move(image), offset, ImageMilliseconds(layout, strokes, start));
+    return PlayImageSound(std::move(image), size, offset, ImageMilliseconds(layout, strokes, start)) ? ImagePlay::Started
+                                                                                               : ImagePlay::Refused;
 }
 
-bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
+ImagePlay PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
     return PlayMarkedImage(strokes, waveName, volume, 0);
 }
 
 // No SND_FILENAME and no SND_NODEFAULT at full volume, as for the chime: system
 // sound names work too.
 void PlayTestChime(const wchar_t* waveName, int32_t volume) {
-    if (volume != FullVolume && PlaySoundImage(1, waveName, volume)) return;
+    if (volume != FullVolume && PlaySoundImage(1, waveName, volume) != ImagePlay::NoImage) return;
     PlayNamedSound(waveName, SND_ASYNC | SND_NOWAIT);
 }
 

@@ -3,6 +3,7 @@
 // FF FE, a link that Windows follows but for its attributes and its reparse
 // data. Each layer sits in the module's import table; the clock and timers are
 // virtual.
+#include "dialog/DialogDriver.h"
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <winioctl.h>
 
 #include <cstring>
+#include <map>
 
 using namespace tolltone;
 using namespace tolltone::fakes;
@@ -114,6 +116,74 @@ std::string SymbolicLinkData(const std::wstring& substitute, const std::wstring&
     bytes.append(reinterpret_cast<const char*>(substitute.c_str()), substituteBytes);
     bytes.append(reinterpret_cast<const char*>(print.c_str()), printBytes);
     return bytes;
+}
+
+// Windows reads an image on a thread of its own for as long as it plays; a
+// later sound call only "attempts to stop" it, and nothing says the reading
+// has ended when that call returns. So every image read here until its own
+// time has passed. The module's blocks are pages of their own, made
+// unreadable (and never handed out again) when it frees them.
+struct PlayingImage {
+    const BYTE* image;
+    size_t bytes;
+    int64_t untilMs;
+};
+std::vector<PlayingImage> Playing;
+std::map<void*, size_t> PageBlocks;
+void* SessionSound = nullptr;
+void* RealHeapFree = nullptr;
+int FreedReads = 0;
+
+bool Readable(const BYTE* at, size_t bytes) {
+    for (size_t done = 0; done < bytes;) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (::VirtualQuery(at + done, &region, sizeof region) == 0 || region.State != MEM_COMMIT ||
+            (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
+            return false;
+        done = static_cast<size_t>(static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize - at);
+    }
+    return true;
+}
+
+// Reads every image still playing: a freed one counts.
+void ReadPlayingImages() {
+    for (const PlayingImage& playing : Playing) {
+        if (VirtualSession::nowMs >= playing.untilMs) continue;
+        if (!Readable(playing.image, playing.bytes)) {
+            ++FreedReads;
+            continue;
+        }
+        volatile BYTE sum = 0;
+        for (size_t i = 0; i < playing.bytes; i += 512) sum = static_cast<BYTE>(sum + playing.image[i]);
+    }
+}
+
+BOOL WINAPI SoundThatReadsOn(LPCWSTR sound, HMODULE module, DWORD flags) {
+    const BOOL started = reinterpret_cast<decltype(&::PlaySoundW)>(SessionSound)(sound, module, flags);
+    if (started && sound != nullptr && (flags & SND_MEMORY) != 0) {
+        const auto* image = reinterpret_cast<const BYTE*>(sound);
+        uint32_t byteRate = 0;
+        std::memcpy(&byteRate, image + 28, 4);
+        const uint32_t data = VirtualSession::sounds.back().imageDataBytes;
+        Playing.push_back({image, data + 44u, VirtualSession::nowMs + int64_t{data} * 1000 / byteRate});
+    }
+    ReadPlayingImages();
+    return started;
+}
+
+LPVOID WINAPI PageAlloc(HANDLE, DWORD, SIZE_T bytes) {
+    void* block = ::VirtualAlloc(nullptr, bytes != 0 ? bytes : 1, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (block != nullptr) PageBlocks[block] = bytes;
+    return block;
+}
+
+BOOL WINAPI PageFree(HANDLE heap, DWORD flags, LPVOID block) {
+    const auto found = PageBlocks.find(block);
+    if (found == PageBlocks.end()) return reinterpret_cast<decltype(&::HeapFree)>(RealHeapFree)(heap, flags, block);
+    DWORD was = 0;
+    ::VirtualProtect(block, found->second != 0 ? found->second : 1, PAGE_NOACCESS, &was);
+    PageBlocks.erase(found);
+    return TRUE;
 }
 
 class AsWindowsDocumentsTest : public ::testing::Test {
@@ -308,4 +378,39 @@ TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute
     EXPECT_EQ(VirtualSession::sounds.size(), 1u) << "the 10:00 chime";
     EXPECT_EQ(ReadBytes(file_), values);
     EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A Test press during a strike, a strike that runs past the next one's start
+// and an unload mid-sound: every image is still there for as long as Windows
+// may read it, though each later sound call returned TRUE at once.
+TEST_F(AsWindowsDocumentsTest, AnImageLivesUntilItsOwnTimeHasPassed) {
+    const std::wstring long_ = folder_.File(L"long.wav");
+    ASSERT_TRUE(WriteBytes(long_, Wave(22050 * 7)));
+    std::wstring text = Settings(L"SignalType=1\r\nInterval=60", L"Volume=50\r\n");
+    text.replace(text.find(wave_), wave_.size(), long_);
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
+    Playing.clear();
+    FreedReads = 0;
+    Start(VirtualSession::At(9, 59, 58));
+    SessionSound = PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&SoundThatReadsOn));
+    PatchImport(module_.Get(), "HeapAlloc", reinterpret_cast<void*>(&PageAlloc));
+    RealHeapFree = PatchImport(module_.Get(), "HeapFree", reinterpret_cast<void*>(&PageFree));
+    const auto runTo = [](int64_t untilMs) {
+        while (VirtualSession::nowMs < untilMs) {
+            VirtualSession::RunUntil(VirtualSession::nowMs + 500);
+            ReadPlayingImages();
+        }
+    };
+    runTo(VirtualSession::At(10, 0, 20));
+    bool found = false;
+    DriveDialog([&] { return Entry<int(WINAPI*)()>(module_.Get(), "Setting")(); },
+                [](HWND dialog) { Control{dialog, 116}.Click(); }, &found);
+    ASSERT_TRUE(found) << "the dialog did not open";
+    ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), 1);
+    runTo(VirtualSession::At(10, 1, 5));
+    ASSERT_EQ(VirtualSession::sounds.size(), 3u) << "10:00, the Test press, 10:01";
+    EXPECT_EQ(VirtualSession::sounds[1].imageDataBytes, 22050u * 7 * 2) << "the Test press, scaled";
+    module_.Reset();
+    for (; VirtualSession::nowMs < VirtualSession::At(10, 2, 20); VirtualSession::nowMs += 500) ReadPlayingImages();
+    EXPECT_EQ(FreedReads, 0) << "Windows read an image the module had freed";
 }

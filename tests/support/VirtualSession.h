@@ -20,6 +20,8 @@ struct SoundCall {
     DWORD flags;
     std::wstring name;          // a name, or empty for an image
     uint32_t imageDataBytes;    // an image's data chunk
+    uint32_t soundingBytes;     // of it, the 16-bit samples other than silence (0)
+    int peak;                   // the loudest of those samples
     int64_t atMs;               // the virtual time of the call
 };
 
@@ -56,6 +58,7 @@ public:
         PatchImport(module, "SystemTimeToTzSpecificLocalTime", reinterpret_cast<void*>(&ZoneTime));
         PatchImport(module, "GetTickCount", reinterpret_cast<void*>(&TickCount));
         PatchImport(module, "GetTickCount64", reinterpret_cast<void*>(&TickCount64));
+        PatchImport(module, "QueryUnbiasedInterruptTime", reinterpret_cast<void*>(&InterruptTime));
         PatchImport(module, "Sleep", reinterpret_cast<void*>(&Sleep));
         PatchImport(module, "SetTimer", reinterpret_cast<void*>(&SetTimer));
         PatchImport(module, "KillTimer", reinterpret_cast<void*>(&KillTimer));
@@ -108,6 +111,10 @@ private:
     }
     static DWORD WINAPI TickCount() { return static_cast<DWORD>(nowMs); }
     static ULONGLONG WINAPI TickCount64() { return static_cast<ULONGLONG>(nowMs); }
+    static BOOL WINAPI InterruptTime(ULONGLONG* units) {
+        *units = static_cast<ULONGLONG>(nowMs) * 10'000;
+        return TRUE;
+    }
     static void WINAPI Sleep(DWORD ms) { nowMs += ms; }
     static UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
         if (window == nullptr) return 0x8000;  // a thread timer nobody could kill
@@ -126,7 +133,7 @@ private:
     static BOOL WINAPI PlaySound(LPCWSTR sound, HMODULE, DWORD flags) {
         ++soundDepth;
         if (soundDepth > deepestSound) deepestSound = soundDepth;
-        SoundCall call{flags, {}, 0, nowMs};
+        SoundCall call{flags, {}, 0, 0, 0, nowMs};
         if (sound != nullptr && (flags & SND_MEMORY) != 0) {
             const auto* image = reinterpret_cast<const BYTE*>(sound);
             uint32_t riffSize = 0;
@@ -134,7 +141,14 @@ private:
             for (uint32_t at = 12; at + 8 <= riffSize + 8;) {
                 uint32_t size = 0;
                 std::memcpy(&size, image + at + 4, 4);
-                if (std::memcmp(image + at, "data", 4) == 0) call.imageDataBytes = size;
+                if (std::memcmp(image + at, "data", 4) == 0) {
+                    call.imageDataBytes = size;
+                    for (uint32_t i = 0; i + 1 < size; i += 2) {
+                        const int sample = static_cast<int16_t>(image[at + 8 + i] | image[at + 9 + i] << 8);
+                        if (sample != 0) call.soundingBytes += 2;
+                        if (sample > call.peak || -sample > call.peak) call.peak = sample < 0 ? -sample : sample;
+                    }
+                }
                 at += 8 + size + (size & 1);
             }
         } else if (sound != nullptr) {
