@@ -3,8 +3,8 @@
 #include "base/ModuleHeap.h"
 #include "settings/SoundSettings.h"
 #include "sound/SoundPlayer.h"
+#include "sound/SoundSource.h"
 #include "sound/WaveImage.h"
-#include "win32/UniqueHandle.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -15,37 +15,12 @@
 namespace tolltone {
 namespace {
 
-// A chime is a few seconds; a larger file is played as it is rather than read
-// on the host's thread.
-constexpr LONGLONG LargestScaledFile = 16 << 20;
 // All the strokes of a strike are one image: 24 strokes of a 2.6 MiB sound
-// fit. A larger image is not made; the sound is then played as it is.
+// fit. A larger image is not made.
 constexpr uint64_t LargestImage = 64 << 20;
 constexpr uint64_t FileTimeUnitsPerSecond = 10'000'000;
 // A sound is started at most a minute ahead of its boundary.
 constexpr uint64_t LongestLeadSeconds = 60;
-
-struct FileBytes {
-    HeapArray<uint8_t> block;
-    size_t size = 0;
-};
-
-FileBytes ReadSoundFile(const wchar_t* name) {
-    FileBytes bytes;
-    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(name, GENERIC_READ,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER length{};
-    if (!file || !::GetFileSizeEx(file.Get(), &length) || length.QuadPart <= 0 || length.QuadPart > LargestScaledFile)
-        return bytes;
-    HeapArray<uint8_t> block(static_cast<size_t>(length.QuadPart));
-    DWORD read = 0;
-    if (!block || !::ReadFile(file.Get(), block.get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
-        read != static_cast<DWORD>(length.QuadPart))
-        return bytes;
-    bytes.block = std::move(block);
-    bytes.size = read;
-    return bytes;
-}
 
 } // namespace
 
@@ -63,7 +38,7 @@ uint64_t PreciseFileTime() {
 }
 
 unsigned MarkMilliseconds(const wchar_t* waveName) {
-    const FileBytes file = ReadSoundFile(waveName);
+    const SoundBytes file = ReadPlayableSound(waveName);
     if (!file.block) return 0;
     const WaveLayout layout = ParseWave(file.block.get(), file.size);
     if (layout.kind == SampleKind::None || !IsMarkableRate(layout.frameRate)) return 0;
@@ -72,7 +47,7 @@ unsigned MarkMilliseconds(const wchar_t* waveName) {
 }
 
 ImagePlay PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
-    const FileBytes file = ReadSoundFile(waveName);
+    const SoundBytes file = ReadPlayableSound(waveName);
     if (!file.block) return ImagePlay::NoImage;
     const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
