@@ -35,8 +35,8 @@ SoundBytes ReadFileBytes(const wchar_t* name) {
 }
 
 // The file an event of the user's sound scheme names, its environment strings
-// expanded; false for a name that is no such event (a path never is) or an
-// event without a file.
+// expanded (RRF_RT_REG_SZ takes an expandable string so); false for a name that
+// is no such event (a path never is) or an event without a file.
 bool SchemeFile(const wchar_t* name, wchar_t (&file)[MAX_PATH]) {
     wchar_t key[sizeof SchemeKey / 2 + MAX_PATH + sizeof CurrentKey / 2];
     size_t at = 0;

@@ -578,7 +578,8 @@ TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
         const std::wstring key = scheme + entry.event + L"\\.Current";
         wchar_t was[MAX_PATH] = {};
         DWORD bytes = sizeof was;
-        if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, was, &bytes) != 0)
+        if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, was,
+                           &bytes) != 0)
             was[0] = L'\0';
         before.emplace_back(key, was);
         ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, entry.type, entry.file.c_str(),
