@@ -31,12 +31,16 @@ bool IsQuietMinute(const QuietSettings& quiet, const LocalClockReading& reading,
     return IsQuiet(quiet, reading.hour, reading.minute, activity);
 }
 
-// A volume below full plays the scaled sound; a sound that cannot be scaled
-// plays as it is, never not at all.
+// A volume below full plays the scaled sound; a single sound that cannot be
+// scaled plays by name as it is, never louder as an image, and a strike of more
+// strokes than one never as one.
 void PlayChime(const ChimeSettings& settings, int strokes, const wchar_t* waveName, ChimeEnvironment& env) {
     const bool strike = settings.SignalType != 0;
-    if (settings.Sounds.Volume != FullVolume && env.PlayAtVolume(strike ? strokes : 1, waveName, settings.Sounds.Volume))
+    if (settings.Sounds.Volume != FullVolume) {
+        if (!env.PlayAtVolume(strike ? strokes : 1, waveName, settings.Sounds.Volume) && (!strike || strokes == 1))
+            env.PlayOnce(waveName);
         return;
+    }
     if (strike) env.StartStrikes(strokes, waveName);
     else env.PlayOnce(waveName);
 }

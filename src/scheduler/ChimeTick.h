@@ -69,7 +69,8 @@ void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, ChimeEnvironm
 bool IsQuietMinute(const QuietSettings& quiet, const LocalClockReading& reading, ChimeEnvironment& env);
 
 // Plays waveName as a chime minute without a mark does: at the module's volume
-// when it can be scaled, strokes times when striking, else as it is.
+// when it can be scaled, strokes times when striking, else as it is (a strike
+// of more strokes than one not at all).
 void PlayChime(const ChimeSettings& settings, int strokes, const wchar_t* waveName, ChimeEnvironment& env);
 
 } // namespace tolltone

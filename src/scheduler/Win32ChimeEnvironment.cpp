@@ -44,14 +44,19 @@ void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) { PlayNamedSound(w
 
 // All strokes in one image, played once: their order cannot depend on what the
 // platform does inside its sound call. A sound that cannot be made an image
-// (a system sound name, another format) sounds once, as it is.
+// sounds by name only as a single stroke: a strike of ten heard as one would
+// tell a wrong hour, worse than none. One the platform refused is not asked
+// for again.
 bool Win32ChimeEnvironment::StartStrikes(int strokes, const wchar_t* waveName) {
-    if (!PlaySoundImage(strokes, waveName, FullVolume)) PlayNamedSound(waveName, SND_ASYNC);
+    if (PlaySoundImage(strokes, waveName, FullVolume) == ImagePlay::NoImage && strokes == 1)
+        PlayNamedSound(waveName, SND_ASYNC);
     return true;
 }
 
+// An image the platform refused counts as played: asking again, by name or at
+// full volume, would make it louder than the user set.
 bool Win32ChimeEnvironment::PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) {
-    return PlaySoundImage(strokes, waveName, volume);
+    return PlaySoundImage(strokes, waveName, volume) != ImagePlay::NoImage;
 }
 
 UserActivity Win32ChimeEnvironment::QueryUserActivity() { return QueryWin32UserActivity(); }
@@ -90,7 +95,7 @@ bool Win32ChimeEnvironment::LocalAt(uint64_t ms, LocalClockReading& reading) {
 unsigned Win32ChimeEnvironment::MarkMs(const wchar_t* waveName) { return MarkMilliseconds(waveName); }
 
 bool Win32ChimeEnvironment::PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) {
-    return PlayMarkedImage(strokes, waveName, volume, boundaryMs * FileTimeUnitsPerMs);
+    return PlayMarkedImage(strokes, waveName, volume, boundaryMs * FileTimeUnitsPerMs) != ImagePlay::NoImage;
 }
 
 void Win32ChimeEnvironment::StopMarked() { StopImageSound(); }

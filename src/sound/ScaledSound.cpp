@@ -3,8 +3,8 @@
 #include "base/ModuleHeap.h"
 #include "settings/SoundSettings.h"
 #include "sound/SoundPlayer.h"
+#include "sound/SoundSource.h"
 #include "sound/WaveImage.h"
-#include "win32/UniqueHandle.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -15,37 +15,12 @@
 namespace tolltone {
 namespace {
 
-// A chime is a few seconds; a larger file is played as it is rather than read
-// on the host's thread.
-constexpr LONGLONG LargestScaledFile = 16 << 20;
 // All the strokes of a strike are one image: 24 strokes of a 2.6 MiB sound
-// fit. A larger image is not made; the sound is then played as it is.
+// fit. A larger image is not made.
 constexpr uint64_t LargestImage = 64 << 20;
 constexpr uint64_t FileTimeUnitsPerSecond = 10'000'000;
 // A sound is started at most a minute ahead of its boundary.
 constexpr uint64_t LongestLeadSeconds = 60;
-
-struct FileBytes {
-    HeapArray<uint8_t> block;
-    size_t size = 0;
-};
-
-FileBytes ReadSoundFile(const wchar_t* name) {
-    FileBytes bytes;
-    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(name, GENERIC_READ,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER length{};
-    if (!file || !::GetFileSizeEx(file.Get(), &length) || length.QuadPart <= 0 || length.QuadPart > LargestScaledFile)
-        return bytes;
-    HeapArray<uint8_t> block(static_cast<size_t>(length.QuadPart));
-    DWORD read = 0;
-    if (!block || !::ReadFile(file.Get(), block.get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
-        read != static_cast<DWORD>(length.QuadPart))
-        return bytes;
-    bytes.block = std::move(block);
-    bytes.size = read;
-    return bytes;
-}
 
 } // namespace
 
@@ -63,7 +38,7 @@ uint64_t PreciseFileTime() {
 }
 
 unsigned MarkMilliseconds(const wchar_t* waveName) {
-    const FileBytes file = ReadSoundFile(waveName);
+    const SoundBytes file = ReadPlayableSound(waveName);
     if (!file.block) return 0;
     const WaveLayout layout = ParseWave(file.block.get(), file.size);
     if (layout.kind == SampleKind::None || !IsMarkableRate(layout.frameRate)) return 0;
@@ -71,14 +46,14 @@ unsigned MarkMilliseconds(const wchar_t* waveName) {
     return static_cast<unsigned>((frame * 1000 + layout.frameRate - 1) / layout.frameRate);
 }
 
-bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
-    const FileBytes file = ReadSoundFile(waveName);
-    if (!file.block) return false;
+ImagePlay PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
+    const SoundBytes file = ReadPlayableSound(waveName);
+    if (!file.block) return ImagePlay::NoImage;
     const uint8_t* bytes = file.block.get();
     const WaveLayout layout = ParseWave(bytes, file.size);
-    if (layout.kind == SampleKind::None) return false;
-    if (boundary != 0 && !IsMarkableRate(layout.frameRate)) return false;  // its time cannot be told
-    if (volume <= 0) return true;
+    if (layout.kind == SampleKind::None) return ImagePlay::NoImage;
+    if (boundary != 0 && !IsMarkableRate(layout.frameRate)) return ImagePlay::NoImage;  // its time cannot be told
+    if (volume <= 0) return ImagePlay::Started;
     // Without a boundary (the default timing) no clock is read and no mark looked for.
     const uint64_t mark = boundary != 0 ? UsableMarkFrame(layout, FindCueFrame(bytes, file.size)) : 0;
     // Frames from now to the boundary, rounded up: the mark never comes early.
@@ -95,8 +70,9 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
         else start.skipFrames = static_cast<uint32_t>(mark - lead);
     }
     const size_t size = StrokeImageSize(layout, strokes, start, LargestImage);
+    if (size == 0 || !RoomForImage(size)) return ImagePlay::NoImage;
     HeapArray<uint8_t> image(size);
-    if (size == 0 || !image) return false;
+    if (!image) return ImagePlay::NoImage;
     WriteStrokeImage(bytes, layout, volume, strokes, start, image.get());
     // The image took time to make: its silence is shortened by as much, the
     // header moved on over what is left out.
@@ -110,17 +86,18 @@ bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint6
         start.silenceFrames -= cut;
         WriteImageHeader(bytes, layout, ImageDataBytes(layout, strokes, start), image.get() + offset);
     }
-    return PlayImageSound(std::move(image), offset, ImageMilliseconds(layout, strokes, start));
+    return PlayImageSound(std::move(image), size, offset, ImageMilliseconds(layout, strokes, start)) ? ImagePlay::Started
+                                                                                               : ImagePlay::Refused;
 }
 
-bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
+ImagePlay PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
     return PlayMarkedImage(strokes, waveName, volume, 0);
 }
 
 // No SND_FILENAME and no SND_NODEFAULT at full volume, as for the chime: system
 // sound names work too.
 void PlayTestChime(const wchar_t* waveName, int32_t volume) {
-    if (volume != FullVolume && PlaySoundImage(1, waveName, volume)) return;
+    if (volume != FullVolume && PlaySoundImage(1, waveName, volume) != ImagePlay::NoImage) return;
     PlayNamedSound(waveName, SND_ASYNC | SND_NOWAIT);
 }
 

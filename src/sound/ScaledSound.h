@@ -7,12 +7,17 @@
 
 namespace tolltone {
 
+// What became of a sound asked for as an image. Refused: the image was made
+// and handed to the platform, which did not start it; that is the platform's
+// answer, not asked for again. NoImage: none could be made, nothing was done.
+enum class ImagePlay : uint8_t { Started, Refused, NoImage };
+
 // Plays waveName strokes times, each stroke right after the one before, at
-// volume percent; at 0 plays nothing. False when waveName is no readable file
-// of at most 16 MiB, not a WAV whose samples can be copied (PCM of 8, 16, 24
-// or 32 bits, or 32-bit float), or too large for one image of its strokes:
-// nothing was played, and the caller plays the name as it is.
-bool PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume);
+// volume percent; at 0 plays nothing (Started). NoImage when waveName is no
+// readable file of at most 16 MiB, not a WAV whose samples can be copied (PCM
+// of 8, 16, 24 or 32 bits, or 32-bit float), or too large for one image of its
+// strokes: the caller may play the name as it is.
+ImagePlay PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume);
 
 // The platform's precise clock: 100 ns units of UTC.
 uint64_t PreciseFileTime();
@@ -24,10 +29,11 @@ unsigned MarkMilliseconds(const wchar_t* waveName);
 // As PlaySoundImage, started now so that the sound's mark (or its first sample)
 // lands on boundary (of PreciseFileTime): after silence, or without the part
 // of its lead-in that is already past. A boundary already past plays it at once
-// from its start.
-bool PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary);
+// from its start; boundary 0 plays it at once without reading a clock.
+ImagePlay PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary);
 
-// The dialog's Test button: at full volume exactly as always, else scaled.
+// The dialog's Test button: at full volume exactly as always, else scaled; by
+// name only when it cannot be an image.
 void PlayTestChime(const wchar_t* waveName, int32_t volume);
 
 } // namespace tolltone

@@ -2,10 +2,12 @@
 // The module's one sound at a time. Every sound of ours starts here: a name,
 // which the platform reads itself, or a WAV image in memory, which it reads on
 // a thread of its own while it plays. A new sound stops the one playing (the
-// platform's rule for a process), so strikes never overlap and, once a new
-// sound has started, the image before it is read no more and is freed.
+// platform's rule for a process), so strikes never overlap. Windows does not
+// say when it has stopped reading an image it was told to stop: each image is
+// kept until its own time has passed, however many sounds came after it.
 #include "base/ModuleHeap.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tolltone {
@@ -13,17 +15,23 @@ namespace tolltone {
 // PlaySoundW(name, flags) with flags of the platform; true when it started.
 bool PlayNamedSound(const wchar_t* name, unsigned flags);
 
-// Plays the WAV image at offset bytes into image (a block of the process heap,
-// taken over in every case) asynchronously; it lasts milliseconds. False when
-// the platform refused it (the block is freed then).
-bool PlayImageSound(HeapArray<uint8_t> image, size_t offset, uint64_t milliseconds);
+// Whether an image of bytes can be kept beside the images that may still be
+// playing; past that bound a sound is not made an image.
+bool RoomForImage(size_t bytes);
 
-// Stops the image playing, if its time has not passed.
+// Plays the WAV image at offset into image (a block of the process heap of
+// bytes, taken over in every case) asynchronously; it lasts milliseconds.
+// False when the platform refused it, or there was no room to keep it (never
+// played).
+bool PlayImageSound(HeapArray<uint8_t> image, size_t bytes, size_t offset, uint64_t milliseconds);
+
+// Stops the sound playing, if an image of ours may still be playing.
 void StopImageSound();
 
-// At unload (not at process end): the image of a sound that has ended is freed.
-// One that may still be playing is left to the platform, with its sound library
-// kept loaded for it: the strike finishes, and nothing returns into our image.
+// At unload (not at process end): the images whose time has passed are freed;
+// those that may still be playing are left to the platform, with its sound
+// library pinned since the first sound: the strike finishes, and nothing
+// returns into our image.
 void LeaveSoundAtUnload();
 
 } // namespace tolltone

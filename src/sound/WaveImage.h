@@ -72,33 +72,53 @@ inline SampleKind KindOf(const uint8_t* format, uint32_t formatSize) {
 
 } // namespace wave_detail
 
-// Finds the format and the data of a RIFF WAVE file of size bytes. Chunks may come
-// in any order; a data chunk cut short by the end of the file counts with the
-// whole frames it has.
-inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
+// Where a RIFF WAVE file of size bytes has its format and its data, whatever
+// the format: formatSize 0 when it has not both. Chunks may come in any order; a
+// data chunk cut short by the end of the file counts with the bytes it has.
+struct WaveChunks {
+    size_t formatOffset = 0;
+    uint32_t formatSize = 0;
+    size_t dataOffset = 0;
+    size_t dataSize = 0;
+};
+
+inline WaveChunks FindWaveChunks(const uint8_t* file, size_t size) {
     using namespace wave_detail;
-    WaveLayout layout;
+    WaveChunks chunks;
     if (size < 12 || !IsTag(file, "RIFF") || !IsTag(file + 8, "WAVE")) return {};
     bool haveFormat = false, haveData = false;
-    size_t dataAvailable = 0;
     for (size_t at = 12; at + 8 <= size && !(haveFormat && haveData);) {
         const uint32_t chunkSize = Read32(file + at + 4);
         const size_t body = at + 8;
         const size_t available = size - body;
         if (IsTag(file + at, "fmt ") && !haveFormat) {
             if (chunkSize < 16 || chunkSize > LargestFormatChunk || chunkSize > available) return {};
-            layout.formatOffset = body;
-            layout.formatSize = chunkSize;
+            chunks.formatOffset = body;
+            chunks.formatSize = chunkSize;
             haveFormat = true;
         } else if (IsTag(file + at, "data") && !haveData) {
-            layout.dataOffset = body;
-            dataAvailable = chunkSize < available ? chunkSize : available;
+            chunks.dataOffset = body;
+            chunks.dataSize = chunkSize < available ? chunkSize : available;
             haveData = true;
         }
         if (chunkSize >= available) break;  // the last chunk (or one cut short)
         at = body + chunkSize + (chunkSize & 1u);
     }
-    if (!haveFormat || !haveData) return {};
+    return haveFormat && haveData ? chunks : WaveChunks{};
+}
+
+// Finds the format and the data of a RIFF WAVE file of size bytes whose
+// samples this module can scale; a data chunk cut short counts with the whole
+// frames it has.
+inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
+    using namespace wave_detail;
+    const WaveChunks chunks = FindWaveChunks(file, size);
+    if (chunks.formatSize == 0) return {};
+    WaveLayout layout;
+    layout.formatOffset = chunks.formatOffset;
+    layout.formatSize = chunks.formatSize;
+    layout.dataOffset = chunks.dataOffset;
+    size_t dataAvailable = chunks.dataSize;
     layout.kind = KindOf(file + layout.formatOffset, layout.formatSize);
     if (layout.kind == SampleKind::None) return {};
     const size_t blockAlign = Read16(file + layout.formatOffset + 12);

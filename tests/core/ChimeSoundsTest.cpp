@@ -137,7 +137,8 @@ TEST(ModuleVolume, BelowFullPlaysScaledAndWhatCannotBeScaledAsItIs) {
         {50, true, 1, "chime.wav x10 at 50"},
         {50, true, 0, "chime.wav x1 at 50"},      // one chime: one stroke from memory
         {0, true, 1, "chime.wav x10 at 0"},       // the player skips it
-        {50, false, 1, "chime.wav x10"},          // a format it cannot scale: as it is
+        {50, false, 1, ""},                       // no image: ten strokes never heard as one
+        {50, false, 0, "chime.wav"},              // a single chime by name, as it is
         {0, false, 0, "chime.wav"},
     };
     for (const auto& row : rows) {

@@ -1,9 +1,11 @@
 // WAV files at the module's own volume: which are scaled, how each kind of
 // sample is scaled, and an image the platform can read by its sizes alone.
 #include "sound/WaveImage.h"
+#include "sound/WaveTurn.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -219,4 +221,33 @@ TEST(WaveImage, StrikeImageStartsAfterSilenceOrWithoutTheFramesAlreadyPast) {
     Bytes moved = later;
     WriteImageHeader(file.data(), layout, ImageDataBytes(layout, 1, {1, 0}), moved.data());
     EXPECT_EQ(DataOf(moved), Samples16({0, 10, 20, 30}));
+}
+
+// 64-bit float turned into 16-bit PCM: full scale at 1.0, rounded to the
+// nearest, held within range, not a number as silence; the turned file parses
+// as PCM of the same rate and channels and keeps its cue point.
+TEST(WaveTurn, Float64BecomesPcmWithItsCuePoint) {
+    const double values[] = {0.0, 0.5, -0.5, 1.0, -1.0, 2.0, -3.0, 100.4 / 32768, -100.6 / 32768, std::nan("")};
+    const int expected[] = {0, 16384, -16384, 32767, -32768, 32767, -32768, 100, -101, 0};
+    Bytes data;
+    for (double v : values) {
+        uint8_t bytes[8];
+        std::memcpy(bytes, &v, 8);
+        Append(data, Bytes(bytes, bytes + 8));
+    }
+    const Bytes format = Format(3, 2, 64);
+    EXPECT_TRUE(IsFloat64(format.data(), uint32_t(format.size())));
+    EXPECT_FALSE(IsFloat64(Format(3, 2, 32).data(), 16));
+    EXPECT_EQ(ParseWave(Wave(format, data).data(), Wave(format, data).size()).kind, SampleKind::None) << "not scaled as it is";
+    const size_t count = std::size(values);
+    Bytes turned(TurnedFileSize(count * 2));
+    TurnFloat64(data.data(), count, TurnedSamples(turned.data()));
+    turned.resize(WriteTurnedFile(2, 22050, count * 2, 3, turned.data()));
+    const WaveLayout layout = ParseWave(turned.data(), turned.size());
+    ASSERT_EQ(layout.kind, SampleKind::Signed16);
+    EXPECT_EQ(layout.frameRate, 22050u);
+    EXPECT_EQ(layout.frameBytes, 4u);
+    EXPECT_EQ(FindCueFrame(turned.data(), turned.size()), 3u);
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(int16_t(turned[layout.dataOffset + 2 * i] | turned[layout.dataOffset + 2 * i + 1] << 8), expected[i]) << i;
 }

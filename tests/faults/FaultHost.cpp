@@ -286,6 +286,8 @@ Places MakePlaces() {
 
 std::string Ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
+constexpr int StrokeBytes = 1568;      // the data of stroke.wav
+constexpr int StrokeSample = 0x1010;   // each of its samples
 const char* OtherBefore = "[Before]\r\nkey=value one\r\n\r\n";
 const char* OtherAfter = "[After]\r\nx=1\r\ny=two\r\n";
 const char* Optional = "Volume=50\r\nQuietWhenBusy=1\r\n";
@@ -389,7 +391,7 @@ int RunCase(const std::string& session) {
     const FiveValues fileValues{"1", "1", "60", "0", wave};
     const FiveValues registryValues{"1", "0", "900", "1", wave + ".old"};
     WriteBytes(places.wave, std::string("RIFF\x44\x06\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x44\xAC\0\0\x02\0\x10\0data\x20\x06\0\0", 44) +
-                                std::string(1568, '\x10'));
+                                std::string(StrokeBytes, '\x10'));
     // In UTF-8, ours is the first section: the one Windows would miss behind the mark.
     Stored = AsWindowsReads ? Utf8Mark + Section(fileValues) + OtherBefore + OtherAfter
                             : std::string(OtherBefore) + Section(fileValues) + OtherAfter;
@@ -430,6 +432,24 @@ int RunCase(const std::string& session) {
            "QM_GetComnSelectFilesW gave a wrong list");
     Export<void(WINAPI*)(StrListW*)>(module, "QM_DeleteStrListW")(&files);
 
+    // Each minute strikes all its strokes or none, never fewer, and never louder
+    // than its volume: a sound the platform refused is not asked for again at
+    // full volume or by name. The last sound asked for in a minute is the one
+    // heard (a new one stops the one before).
+    for (int minute = 0; minute <= 3; ++minute) {
+        int strokes = 0, peak = 0;
+        for (const SoundCall& call : VirtualSession::sounds) {
+            if ((call.atMs - VirtualSession::At(9, 59, 30)) / 60000 != minute) continue;
+            const bool image = (call.flags & SND_MEMORY) != 0;
+            if (!image && call.name.empty()) continue;  // a stop
+            strokes = image ? static_cast<int>((call.soundingBytes + StrokeBytes - 1) / StrokeBytes) : 1;
+            if (call.peak > peak) peak = call.peak;
+        }
+        const std::string when = "10:0" + std::to_string(minute);
+        const bool once = migrating && minute == 0 && strokes == 1;  // the old key's chime once an interval
+        Expect(peak <= StrokeSample * 50 / 100, when + " sounded louder than Volume=50");
+        Expect(strokes == 0 || strokes == 10 || once, when + " struck " + std::to_string(strokes));
+    }
     Export<int(WINAPI*)(int)>(module, "ChangePortableMode")(1);
     Export<int(WINAPI*)(int)>(module, "ChangePortableMode")(0);
     VirtualSession::RunUntil(VirtualSession::At(10, 4, 30));  // the last chime has ended

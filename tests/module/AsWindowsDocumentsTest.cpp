@@ -3,14 +3,22 @@
 // link that Windows follows but for its attributes and its reparse data, a file
 // another program saves while ours flushes. Each layer sits in the module's
 // import table; the clock and timers are virtual.
+#include "dialog/DialogDriver.h"
 #include "support/VirtualSession.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <winioctl.h>
+#include <mmsystem.h>
+#include <mmreg.h>
+#include <msacm.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <map>
+#include <vector>
 
 using namespace tolltone;
 using namespace tolltone::fakes;
@@ -30,6 +38,110 @@ std::string Wave(uint32_t frames) {
     const uint32_t riff = static_cast<uint32_t>(bytes.size() - 8);
     std::memcpy(bytes.data() + 4, &riff, 4);
     return bytes;
+}
+
+// A WAV of format (a format chunk's body) around data.
+std::string WaveOf(const std::string& format, const std::string& data) {
+    std::string bytes = "RIFF....WAVEfmt ";
+    const auto add = [&](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
+    add(static_cast<uint32_t>(format.size()));
+    bytes += format + "data";
+    add(static_cast<uint32_t>(data.size()));
+    bytes += data;
+    const uint32_t riff = static_cast<uint32_t>(bytes.size() - 8);
+    std::memcpy(bytes.data() + 4, &riff, 4);
+    return bytes;
+}
+
+// A stroke of a 440 Hz tone at a quarter of full scale, 16-bit mono at 22,050 Hz.
+constexpr uint32_t ToneFrames = 4096;
+// An ADPCM encoder starts at its smallest step and takes some frames to follow.
+constexpr size_t AdaptingFrames = 32;
+std::vector<int16_t> Tone() {
+    std::vector<int16_t> samples(ToneFrames);
+    for (uint32_t i = 0; i < ToneFrames; ++i) samples[i] = static_cast<int16_t>(std::lround(8192 * std::sin(i * 0.1254)));
+    return samples;
+}
+
+std::string PcmFormat() {
+    WAVEFORMATEX pcm{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    return std::string(reinterpret_cast<const char*>(&pcm), 16);
+}
+
+// The tone in tag's format, encoded by the platform's codec; empty if none.
+std::string Encoded(WORD tag) {
+    const std::vector<int16_t> tone = Tone();
+    std::string pcmFormat = PcmFormat() + std::string(2, '\0');
+    auto* pcm = reinterpret_cast<WAVEFORMATEX*>(pcmFormat.data());
+    alignas(WAVEFORMATEX) BYTE buffer[256] = {};
+    auto* coded = reinterpret_cast<WAVEFORMATEX*>(buffer);
+    coded->wFormatTag = tag;
+    HACMSTREAM stream = nullptr;
+    if (::acmFormatSuggest(nullptr, pcm, coded, sizeof buffer, ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
+        ::acmStreamOpen(&stream, nullptr, pcm, coded, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0)
+        return {};
+    std::string data(ToneFrames * 2, '\0');
+    ACMSTREAMHEADER header{};
+    header.cbStruct = sizeof header;
+    header.pbSrc = reinterpret_cast<BYTE*>(const_cast<int16_t*>(tone.data()));
+    header.cbSrcLength = ToneFrames * 2;
+    header.pbDst = reinterpret_cast<BYTE*>(data.data());
+    header.cbDstLength = static_cast<DWORD>(data.size());
+    ::acmStreamPrepareHeader(stream, &header, 0);
+    ::acmStreamConvert(stream, &header, ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END);
+    ::acmStreamUnprepareHeader(stream, &header, 0);
+    ::acmStreamClose(stream, 0);
+    data.resize(header.cbDstLengthUsed);
+    return WaveOf(std::string(reinterpret_cast<const char*>(buffer), sizeof(WAVEFORMATEX) + coded->cbSize), data);
+}
+
+// Wine's codec decodes MS ADPCM but does not encode it: blocks of 500 frames,
+// each sample the nearest the decoder can reach.
+std::string MsAdpcm() {
+    constexpr int Adapt[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230};
+    constexpr int16_t Coefficients[14] = {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232};
+    std::string format = PcmFormat();
+    const WORD header[5] = {WAVE_FORMAT_ADPCM, 1, 0, 0, 0}, tail[5] = {256, 4, 32, 500, 7};
+    std::memcpy(format.data(), header, 4);
+    const DWORD bytesPerSecond = 22050 * 256 / 500;
+    std::memcpy(format.data() + 8, &bytesPerSecond, 4);
+    format.resize(12);
+    format.append(reinterpret_cast<const char*>(tail), 10).append(reinterpret_cast<const char*>(Coefficients), 28);
+    const std::vector<int16_t> tone = Tone();
+    std::string data;
+    for (size_t block = 0; (block + 1) * 500 <= tone.size(); ++block) {
+        const int16_t* s = tone.data() + block * 500;
+        int delta = 16, older = s[0], old = s[1];
+        const int16_t start[3] = {16, s[1], s[0]};
+        data += '\1';  // the predictor 2 * old - older
+        data.append(reinterpret_cast<const char*>(start), 6);
+        int pending = -1;
+        for (int i = 2; i < 500; ++i) {
+            const int predicted = 2 * old - older;
+            int nibble = static_cast<int>(std::lround(static_cast<double>(s[i] - predicted) / delta));
+            nibble = std::clamp(nibble, -8, 7);
+            const int sample = std::clamp(predicted + nibble * delta, -32768, 32767);
+            older = old, old = sample;
+            delta = std::max(16, Adapt[nibble & 15] * delta / 256);
+            if (pending < 0) pending = nibble & 15;
+            else data += static_cast<char>(pending << 4 | (nibble & 15)), pending = -1;
+        }
+    }
+    return WaveOf(format, data);
+}
+
+std::string Float64() {
+    std::string format = PcmFormat();
+    const WORD tag = WAVE_FORMAT_IEEE_FLOAT, align = 8, bits = 64;
+    const DWORD rate = 22050 * 8;
+    std::memcpy(format.data(), &tag, 2), std::memcpy(format.data() + 8, &rate, 4);
+    std::memcpy(format.data() + 12, &align, 2), std::memcpy(format.data() + 14, &bits, 2);
+    std::string data;
+    for (int16_t sample : Tone()) {
+        const double value = sample / 32768.0;
+        data.append(reinterpret_cast<const char*>(&value), 8);
+    }
+    return WaveOf(format, data);
 }
 
 std::string Utf16Le(const std::wstring& text) {
@@ -112,6 +224,74 @@ std::string SymbolicLinkData(const std::wstring& substitute, const std::wstring&
     bytes.append(reinterpret_cast<const char*>(substitute.c_str()), substituteBytes);
     bytes.append(reinterpret_cast<const char*>(print.c_str()), printBytes);
     return bytes;
+}
+
+// Windows reads an image on a thread of its own for as long as it plays; a
+// later sound call only "attempts to stop" it, and nothing says the reading
+// has ended when that call returns. So every image read here until its own
+// time has passed. The module's blocks are pages of their own, made
+// unreadable (and never handed out again) when it frees them.
+struct PlayingImage {
+    const BYTE* image;
+    size_t bytes;
+    int64_t untilMs;
+};
+std::vector<PlayingImage> Playing;
+std::map<void*, size_t> PageBlocks;
+void* SessionSound = nullptr;
+void* RealHeapFree = nullptr;
+int FreedReads = 0;
+
+bool Readable(const BYTE* at, size_t bytes) {
+    for (size_t done = 0; done < bytes;) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (::VirtualQuery(at + done, &region, sizeof region) == 0 || region.State != MEM_COMMIT ||
+            (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
+            return false;
+        done = static_cast<size_t>(static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize - at);
+    }
+    return true;
+}
+
+// Reads every image still playing: a freed one counts.
+void ReadPlayingImages() {
+    for (const PlayingImage& playing : Playing) {
+        if (VirtualSession::nowMs >= playing.untilMs) continue;
+        if (!Readable(playing.image, playing.bytes)) {
+            ++FreedReads;
+            continue;
+        }
+        volatile BYTE sum = 0;
+        for (size_t i = 0; i < playing.bytes; i += 512) sum = static_cast<BYTE>(sum + playing.image[i]);
+    }
+}
+
+BOOL WINAPI SoundThatReadsOn(LPCWSTR sound, HMODULE module, DWORD flags) {
+    const BOOL started = reinterpret_cast<decltype(&::PlaySoundW)>(SessionSound)(sound, module, flags);
+    if (started && sound != nullptr && (flags & SND_MEMORY) != 0) {
+        const auto* image = reinterpret_cast<const BYTE*>(sound);
+        uint32_t byteRate = 0;
+        std::memcpy(&byteRate, image + 28, 4);
+        const uint32_t data = VirtualSession::sounds.back().imageDataBytes;
+        Playing.push_back({image, data + 44u, VirtualSession::nowMs + int64_t{data} * 1000 / byteRate});
+    }
+    ReadPlayingImages();
+    return started;
+}
+
+LPVOID WINAPI PageAlloc(HANDLE, DWORD, SIZE_T bytes) {
+    void* block = ::VirtualAlloc(nullptr, bytes != 0 ? bytes : 1, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (block != nullptr) PageBlocks[block] = bytes;
+    return block;
+}
+
+BOOL WINAPI PageFree(HANDLE heap, DWORD flags, LPVOID block) {
+    const auto found = PageBlocks.find(block);
+    if (found == PageBlocks.end()) return reinterpret_cast<decltype(&::HeapFree)>(RealHeapFree)(heap, flags, block);
+    DWORD was = 0;
+    ::VirtualProtect(block, found->second != 0 ? found->second : 1, PAGE_NOACCESS, &was);
+    PageBlocks.erase(found);
+    return TRUE;
 }
 
 class AsWindowsDocumentsTest : public ::testing::Test {
@@ -415,5 +595,117 @@ TEST_F(AsWindowsDocumentsTest, TheReadStateIsNotTakenFromTheLastError) {
         holder.Reset();
         module_.Reset();  // the unload saves what it read, and nothing it did not
         EXPECT_EQ(ReadBytes(file_), values);
+    }
+}
+
+// A Test press during a strike, a strike that runs past the next one's start
+// and an unload mid-sound: every image is still there for as long as Windows
+// may read it, though each later sound call returned TRUE at once.
+TEST_F(AsWindowsDocumentsTest, AnImageLivesUntilItsOwnTimeHasPassed) {
+    const std::wstring long_ = folder_.File(L"long.wav");
+    ASSERT_TRUE(WriteBytes(long_, Wave(22050 * 7)));
+    std::wstring text = Settings(L"SignalType=1\r\nInterval=60", L"Volume=50\r\n");
+    text.replace(text.find(wave_), wave_.size(), long_);
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
+    Playing.clear();
+    FreedReads = 0;
+    Start(VirtualSession::At(9, 59, 58));
+    SessionSound = PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&SoundThatReadsOn));
+    PatchImport(module_.Get(), "HeapAlloc", reinterpret_cast<void*>(&PageAlloc));
+    RealHeapFree = PatchImport(module_.Get(), "HeapFree", reinterpret_cast<void*>(&PageFree));
+    const auto runTo = [](int64_t untilMs) {
+        while (VirtualSession::nowMs < untilMs) {
+            VirtualSession::RunUntil(VirtualSession::nowMs + 500);
+            ReadPlayingImages();
+        }
+    };
+    runTo(VirtualSession::At(10, 0, 20));
+    bool found = false;
+    DriveDialog([&] { return Entry<int(WINAPI*)()>(module_.Get(), "Setting")(); },
+                [](HWND dialog) { Control{dialog, 116}.Click(); }, &found);
+    ASSERT_TRUE(found) << "the dialog did not open";
+    ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), 1);
+    runTo(VirtualSession::At(10, 1, 5));
+    ASSERT_EQ(VirtualSession::sounds.size(), 3u) << "10:00, the Test press, 10:01";
+    EXPECT_EQ(VirtualSession::sounds[1].imageDataBytes, 22050u * 7 * 2) << "the Test press, scaled";
+    module_.Reset();
+    for (; VirtualSession::nowMs < VirtualSession::At(10, 2, 20); VirtualSession::nowMs += 500) ReadPlayingImages();
+    EXPECT_EQ(FreedReads, 0) << "Windows read an image the module had freed";
+}
+
+// Ten o'clock strikes ten strokes whatever the hour's sound: each codec the
+// platform has and 64-bit float decode into one image of ten equal strokes,
+// each the PCM tone within a step or two of its codec.
+TEST_F(AsWindowsDocumentsTest, EveryFormatThePlatformDecodesStrikesTenEqualStrokes) {
+    const std::vector<int16_t> tone = Tone();
+    const struct { const char* what; std::string wave; int within; } rows[] = {
+        {"PCM", WaveOf(PcmFormat(), std::string(reinterpret_cast<const char*>(tone.data()), ToneFrames * 2)), 0},
+        {"IMA ADPCM", Encoded(WAVE_FORMAT_IMA_ADPCM), 400},
+        {"MS ADPCM", MsAdpcm(), 400},
+        {"mu-law", Encoded(WAVE_FORMAT_MULAW), 300},
+        {"A-law", Encoded(WAVE_FORMAT_ALAW), 300},
+        {"64-bit float", Float64(), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_FALSE(row.wave.empty()) << "no codec to encode it";
+        ASSERT_TRUE(WriteBytes(wave_, row.wave));
+        ASSERT_TRUE(WriteBytes(file_, Utf16Le(Settings(L"SignalType=1\r\nInterval=3600"))));
+        Start(VirtualSession::At(9, 59, 58));
+        VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+        ASSERT_EQ(VirtualSession::sounds.size(), 1u);
+        const std::string& image = VirtualSession::sounds[0].data;
+        ASSERT_EQ(image.size() % 20, 0u);
+        const size_t stroke = image.size() / 10;
+        EXPECT_NEAR(static_cast<double>(stroke / 2), ToneFrames, 1024) << "a stroke of the tone's length";
+        for (size_t at = stroke; at < image.size(); at += stroke)
+            EXPECT_EQ(image.compare(at, stroke, image, 0, stroke), 0) << "stroke " << at / stroke + 1 << " differs";
+        int worst = 0;
+        for (size_t i = AdaptingFrames; i < stroke / 2 && i < ToneFrames; ++i) {
+            int16_t sample = 0;
+            std::memcpy(&sample, image.data() + 2 * i, 2);
+            worst = std::max(worst, std::abs(sample - tone[i]));
+        }
+        EXPECT_LE(worst, row.within);
+        module_.Reset();
+    }
+}
+
+// A system sound name strikes its scheme's file (its environment strings
+// expanded), and a name the platform knows nothing of strikes the default
+// sound's file: ten strokes each, read as the platform would read them.
+TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
+    const std::wstring scheme = L"AppEvents\\Schemes\\Apps\\.Default\\";
+    ::SetEnvironmentVariableW(L"TOLLTONE_SOUNDS", folder_.Path().c_str());
+    const struct { const wchar_t* event; std::wstring file; DWORD type; } entries[] = {
+        {L"SystemAsterisk", L"%TOLLTONE_SOUNDS%\\stroke.wav", REG_EXPAND_SZ},
+        {L".Default", wave_, REG_SZ},
+    };
+    std::vector<std::pair<std::wstring, std::wstring>> before;
+    for (const auto& entry : entries) {
+        const std::wstring key = scheme + entry.event + L"\\.Current";
+        wchar_t was[MAX_PATH] = {};
+        DWORD bytes = sizeof was;
+        if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, was,
+                           &bytes) != 0)
+            was[0] = L'\0';
+        before.emplace_back(key, was);
+        ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, entry.type, entry.file.c_str(),
+                                    static_cast<DWORD>((entry.file.size() + 1) * 2)), 0);
+    }
+    for (const wchar_t* name : {L"SystemAsterisk", L"NoSuchSoundAnywhere"}) {
+        SCOPED_TRACE(std::string(name, name + std::wcslen(name)));
+        std::wstring text = Settings(L"SignalType=1\r\nInterval=3600");
+        text.replace(text.find(wave_), wave_.size(), name);
+        ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
+        Start(VirtualSession::At(9, 59, 58));
+        VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+        ASSERT_EQ(VirtualSession::sounds.size(), 1u);
+        EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * StrokeFrames * 2) << "ten strokes of stroke.wav";
+        module_.Reset();
+    }
+    for (const auto& [key, was] : before) {
+        if (was.empty()) ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+        else ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_EXPAND_SZ, was.c_str(), static_cast<DWORD>((was.size() + 1) * 2));
     }
 }

@@ -20,7 +20,10 @@ struct SoundCall {
     DWORD flags;
     std::wstring name;          // a name, or empty for an image
     uint32_t imageDataBytes;    // an image's data chunk
+    uint32_t soundingBytes;     // of it, the 16-bit samples other than silence (0)
+    int peak;                   // the loudest of those samples
     int64_t atMs;               // the virtual time of the call
+    std::string data;           // an image's data chunk, as it was at the call
 };
 
 struct VirtualTimer {
@@ -132,7 +135,7 @@ private:
     static BOOL WINAPI PlaySound(LPCWSTR sound, HMODULE, DWORD flags) {
         ++soundDepth;
         if (soundDepth > deepestSound) deepestSound = soundDepth;
-        SoundCall call{flags, {}, 0, nowMs};
+        SoundCall call{flags, {}, 0, 0, 0, nowMs, {}};
         if (sound != nullptr && (flags & SND_MEMORY) != 0) {
             const auto* image = reinterpret_cast<const BYTE*>(sound);
             uint32_t riffSize = 0;
@@ -140,7 +143,15 @@ private:
             for (uint32_t at = 12; at + 8 <= riffSize + 8;) {
                 uint32_t size = 0;
                 std::memcpy(&size, image + at + 4, 4);
-                if (std::memcmp(image + at, "data", 4) == 0) call.imageDataBytes = size;
+                if (std::memcmp(image + at, "data", 4) == 0) {
+                    call.imageDataBytes = size;
+                    call.data.assign(reinterpret_cast<const char*>(image + at + 8), size);
+                    for (uint32_t i = 0; i + 1 < size; i += 2) {
+                        const int sample = static_cast<int16_t>(image[at + 8 + i] | image[at + 9 + i] << 8);
+                        if (sample != 0) call.soundingBytes += 2;
+                        if (sample > call.peak || -sample > call.peak) call.peak = sample < 0 ? -sample : sample;
+                    }
+                }
                 at += 8 + size + (size & 1);
             }
         } else if (sound != nullptr) {

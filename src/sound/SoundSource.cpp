@@ -1,0 +1,85 @@
+#include "sound/SoundSource.h"
+
+#include "sound/WaveTurn.h"
+#include "win32/UniqueHandle.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace tolltone {
+namespace {
+
+// A chime is a few seconds; a larger file is played as it is rather than read
+// on the host's thread.
+constexpr LONGLONG LargestScaledFile = 16 << 20;
+constexpr wchar_t SchemeKey[] = L"AppEvents\\Schemes\\Apps\\.Default\\";
+constexpr wchar_t CurrentKey[] = L"\\.Current";
+constexpr wchar_t DefaultSound[] = L".Default";
+
+SoundBytes ReadFileBytes(const wchar_t* name) {
+    SoundBytes bytes;
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(name, GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER length{};
+    if (!file || !::GetFileSizeEx(file.Get(), &length) || length.QuadPart <= 0 || length.QuadPart > LargestScaledFile)
+        return bytes;
+    HeapArray<uint8_t> block(static_cast<size_t>(length.QuadPart));
+    DWORD read = 0;
+    if (!block || !::ReadFile(file.Get(), block.get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
+        read != static_cast<DWORD>(length.QuadPart))
+        return bytes;
+    bytes.block = std::move(block);
+    bytes.size = read;
+    return bytes;
+}
+
+// The file an event of the user's sound scheme names, its environment strings
+// expanded (RRF_RT_REG_SZ takes an expandable string so); false for a name that
+// is no such event (a path never is) or an event without a file.
+bool SchemeFile(const wchar_t* name, wchar_t (&file)[MAX_PATH]) {
+    wchar_t key[sizeof SchemeKey / 2 + MAX_PATH + sizeof CurrentKey / 2];
+    size_t at = 0;
+    for (const wchar_t* p = SchemeKey; *p != L'\0';) key[at++] = *p++;
+    for (const wchar_t* p = name; *p != L'\0'; ++p) {
+        if (*p == L'\\' || *p == L'/' || at >= sizeof SchemeKey / 2 + MAX_PATH) return false;
+        key[at++] = *p;
+    }
+    for (const wchar_t* p = CurrentKey; *p != L'\0';) key[at++] = *p++;
+    key[at] = L'\0';
+    DWORD bytes = sizeof file;
+    return ::RegGetValueW(HKEY_CURRENT_USER, key, nullptr, RRF_RT_REG_SZ, nullptr, file, &bytes) == ERROR_SUCCESS &&
+           file[0] != L'\0';
+}
+
+SoundBytes TurnFloat64File(const uint8_t* file, size_t size, const WaveChunks& chunks) {
+    const uint8_t* format = file + chunks.formatOffset;
+    const uint32_t channels = wave_detail::Read16(format + 2);
+    const size_t count = chunks.dataSize / (8 * channels) * channels;
+    SoundBytes turned;
+    turned.block = HeapArray<uint8_t>(TurnedFileSize(count * 2));
+    if (!turned.block) return {};
+    TurnFloat64(file + chunks.dataOffset, count, TurnedSamples(turned.block.get()));
+    turned.size = WriteTurnedFile(channels, wave_detail::Read32(format + 4), count * 2,
+                                  FindCueFrame(file, size), turned.block.get());
+    return turned;
+}
+
+} // namespace
+
+// As the platform plays a name without SND_FILENAME: an event of the scheme by
+// its file, else the file itself, else the scheme's default sound.
+SoundBytes ReadPlayableSound(const wchar_t* name) {
+    wchar_t schemeFile[MAX_PATH];
+    const bool event = SchemeFile(name, schemeFile);
+    SoundBytes bytes = ReadFileBytes(event ? schemeFile : name);
+    if (!bytes.block && SchemeFile(DefaultSound, schemeFile)) bytes = ReadFileBytes(schemeFile);
+    if (!bytes.block || ParseWave(bytes.block.get(), bytes.size).kind != SampleKind::None) return bytes;
+    const WaveChunks chunks = FindWaveChunks(bytes.block.get(), bytes.size);
+    if (chunks.formatSize == 0) return {};
+    if (IsFloat64(bytes.block.get() + chunks.formatOffset, chunks.formatSize))
+        return TurnFloat64File(bytes.block.get(), bytes.size, chunks);
+    return DecodeWithCodec(bytes.block.get(), bytes.size);
+}
+
+} // namespace tolltone

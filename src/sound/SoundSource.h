@@ -1,0 +1,28 @@
+#pragma once
+// Where a sound's samples come from: the file the platform would play for a
+// name (a file, an alias of the user's sound scheme, or else the scheme's
+// default sound), read whole and, when the module cannot scale its samples as
+// they are, turned into 16-bit PCM.
+#include "base/ModuleHeap.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tolltone {
+
+struct SoundBytes {
+    HeapArray<uint8_t> block;
+    size_t size = 0;
+};
+
+// The file (at most 16 MiB) for name, as a WAV whose samples the module can
+// scale; empty when there is none (no file the platform could play, another
+// format that no codec of the platform decodes, no memory).
+SoundBytes ReadPlayableSound(const wchar_t* name);
+
+// A WAV in a format the module cannot scale, decoded by the platform's audio
+// compression manager into a turned file (sound/WaveTurn.h); empty when it
+// cannot be.
+SoundBytes DecodeWithCodec(const uint8_t* file, size_t size);
+
+} // namespace tolltone
