@@ -2,6 +2,7 @@
 
 #include "dialog/HelpViewer.h"
 #include "dialog/IntervalLists.h"
+#include "dialog/PastedName.h"
 #include "module/ModuleSettings.h"
 #include "paths/PathJoin.h"
 #include "resources/ResourceIds.h"
@@ -75,6 +76,7 @@ void ApplyControls(HWND dialog, ChimeModule& module) {
     const LRESULT row = ::SendDlgItemMessageW(dialog, IntervalCombo, CB_GETCURSEL, 0, 0);
     if (row >= 0 && row < IntervalRowCount(list)) module.Interval = list[row].seconds;
     ::GetDlgItemTextW(dialog, WaveEdit, module.WaveName, PathUnits);
+    TakeOffPastedQuotes(module.WaveName);
 }
 
 void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
@@ -109,6 +111,7 @@ void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
 void PlayTestSound(HWND dialog, ChimeModule& module) {
     wchar_t name[PathUnits] = {};
     ::GetDlgItemTextW(dialog, WaveEdit, name, PathUnits);
+    TakeOffPastedQuotes(name);
     PlayModuleTestSound(module, name);
 }
 

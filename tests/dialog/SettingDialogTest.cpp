@@ -1,11 +1,13 @@
 // The real settings dialog of the built module under Xvfb, driven from a second
 // thread: what it shows, how clicks change it, what OK stores and Cancel leaves.
 #include "dialog/DialogDriver.h"
+#include "support/ImportPatch.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <commdlg.h>
+#include <mmsystem.h>
 
 #include <cstdlib>
 #include <cwchar>
@@ -250,6 +252,44 @@ TEST_F(SettingDialogTest, TheDialogUsesTheCommonControlsOfItsManifest) {
         const std::wstring file(name);
         EXPECT_NE(file.find(L"comctl32"), std::wstring::npos) << std::string(file.begin(), file.end());
     });
+}
+
+namespace {
+
+// The name the module last asked the sound player for; nothing is played.
+std::wstring PlayedName;
+BOOL WINAPI RecordSoundName(LPCWSTR name, HMODULE, DWORD flags) {
+    if (name != nullptr && (flags & SND_MEMORY) == 0) PlayedName = name;
+    return TRUE;
+}
+
+} // namespace
+
+// A path pasted with Explorer's quotes around it: OK and Test take one pair around
+// the whole name off, with the blanks around it; every other name is kept as typed.
+TEST_F(SettingDialogTest, OnePairOfQuotesAroundTheNameIsTakenOff) {
+    const struct { const wchar_t* typed; const wchar_t* name; const char* stored; } rows[] = {
+        {L"\"C:\\a b\\c.wav\"", L"C:\\a b\\c.wav", "C:\\a b\\c.wav"},
+        {L" \"C:\\x.wav\" ", L"C:\\x.wav", "C:\\x.wav"},
+        {L"C:\\a\"b.wav", L"C:\\a\"b.wav", "C:\\a\"b.wav"},
+        {L"\"C:\\a\" \"b.wav\"", L"\"C:\\a\" \"b.wav\"", "\"C:\\a\" \"b.wav\""},
+        {L" C:\\Sounds\\bell.wav ", L" C:\\Sounds\\bell.wav ", " C:\\Sounds\\bell.wav "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << (&row - rows));
+        Open(Ini("1", "0", "60", "0", "old.wav"));
+        PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
+        PlayedName = L"(none)";
+        EXPECT_EQ(Setting([&](HWND dialog) {
+                      Control{dialog, 114}.SetText(row.typed);
+                      Control{dialog, 116}.Click();
+                      EXPECT_EQ(PlayedName, row.name) << "Test";
+                      Control{dialog, IDOK}.Click();
+                  }),
+                  1);
+        EXPECT_EQ(Stored(), Ini("1", "0", "60", "0", row.stored)) << "OK";
+        module_.Reset();
+    }
 }
 
 // A name typed in the dialog comes back exactly, whatever the ANSI code page can
