@@ -120,6 +120,9 @@ INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
     OpenDialog = dialog;
     const ChimeModule& module = *param->Module;
     ::SetWindowLongPtrW(dialog, GWL_EXSTYLE, ::GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+    // Windows keeps the frame's data cached: the caption's ? is drawn only once
+    // SetWindowPos says the frame changed.
+    ::SetWindowPos(dialog, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
     ::CheckRadioButton(dialog, UseModule, DoNotUseModule, module.Enable != 0 ? UseModule : DoNotUseModule);
     ::CheckRadioButton(dialog, OncePerInterval, StrikeHour, module.SignalType != 0 ? StrikeHour : OncePerInterval);
     ::CheckRadioButton(dialog, TwelveHour, TwentyFourHour, module.TimeType != 0 ? TwentyFourHour : TwelveHour);

@@ -108,6 +108,33 @@ TEST_F(SettingDialogTest, WhatTheDialogShowsAtStart) {
     }
 }
 
+namespace {
+
+// What the module asked of the frame: the window, the flags, and whether the
+// help style was already set then.
+struct FrameCall { HWND window; UINT flags; bool helpStyle; };
+std::vector<FrameCall> FrameCalls;
+BOOL WINAPI RecordSetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags) {
+    FrameCalls.push_back({window, flags, (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0});
+    return ::SetWindowPos(window, after, x, y, cx, cy, flags);
+}
+
+} // namespace
+
+// SetWindowLongPtr's documentation: a change of cached frame data takes effect
+// only after SetWindowPos with SWP_FRAMECHANGED; Wine draws the ? without it.
+TEST_F(SettingDialogTest, TheCaptionsHelpButtonIsMadeKnownToTheFrame) {
+    Open(Ini("1", "0", "60", "0", ""));
+    PatchImport(module_.Get(), "SetWindowPos", reinterpret_cast<void*>(&RecordSetWindowPos));
+    FrameCalls.clear();
+    Setting([](HWND dialog) {
+        ASSERT_EQ(FrameCalls.size(), 1u);
+        EXPECT_EQ(FrameCalls[0].window, dialog);
+        EXPECT_EQ(FrameCalls[0].flags, static_cast<UINT>(SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER));
+        EXPECT_TRUE(FrameCalls[0].helpStyle) << "after the style was added";
+    });
+}
+
 TEST_F(SettingDialogTest, ClicksRefillTheIntervalsAndFollowTheEnablingRules) {
     Open(Ini("1", "0", "300", "0", "bell.wav"));
     Setting([](HWND dialog) {
