@@ -37,6 +37,9 @@ struct ChimeModule : ChimeSettings {
     // The settings file's stamp when the module last read or wrote it: a chime
     // minute reads the optional keys again only after a change.
     SettingsFileStamp SettingsStamp;
+    // The optional keys the user changed in the dialogs that no save has written
+    // yet; the record's values already hold them.
+    OptionalChanges PendingOptional;
 };
 
 // The record of the loaded library; null before attach and after detach.

@@ -42,8 +42,13 @@ int WINAPI Setting() noexcept {
     // The dialog shows what the file holds once it can be read.
     if (module->SettingsUnread) RetryUnreadSettings(*module);
     StopChimeTimer(*module);
-    const INT_PTR result = RunSettingDialog(*module);
+    const SettingDialogHost host{module->Instance, module->ParentWindow,
+                                 [](void* context) { return CurrentVolume(*static_cast<ChimeModule*>(context)); },
+                                 module};
+    ChimeSettings chosen = *module;
+    const INT_PTR result = RunSettingDialog(host, chosen);
     if (result == 1) {
+        TakeDialogChoice(*module, chosen);
         module->SettingsLoaded = true;  // the user chose every value
         module->SettingsUnread = false;
     }

@@ -7,6 +7,8 @@
 #include "settings/SettingsMigration.h"
 #include "sound/ScaledSound.h"
 
+#include <cwchar>
+
 namespace tolltone {
 
 // Finds the current mode's settings file and loads the texts a save needs; its
@@ -28,14 +30,17 @@ inline void NoteSettingsFileRead(ChimeModule& module) {
 // last read it, the record's keys stay stale until the next check.
 inline int SaveModuleSettings(ChimeModule& module) {
     const SettingsFileStamp before = ReadSettingsFileStamp(module.SettingsFile);
-    const int saved = SaveSettings(module.SettingsFile, module.Texts, module);
+    const int saved = SaveSettings(module.SettingsFile, module.Texts, module,
+                                   module.PendingOptional.keys != 0 ? &module.PendingOptional : nullptr);
+    if (saved != 0) module.PendingOptional.keys = 0;
     if (saved != 0 && SameStamp(before, module.SettingsStamp)) NoteSettingsFileRead(module);
     return saved;
 }
 // One query of the file's stamp; the optional keys are read again only when the
 // file changed.
 inline void RefreshOptionalKeys(ChimeModule& module) {
-    RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module);
+    if (RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module))
+        ApplyOptionalChanges(module.PendingOptional, module);
 }
 
 // A settings file that could not be read at InitialLoad, read again: true when
@@ -51,6 +56,7 @@ inline bool RetryUnreadSettings(ChimeModule& module) {
         InitialLoadSettings(read, module.SettingsFile, module.PortableMode, module.Instance);
     if (!outcome.settingsLoaded) return false;
     static_cast<ChimeSettings&>(module) = read;
+    ApplyOptionalChanges(module.PendingOptional, module);
     module.SettingsUnread = false;
     module.SettingsLoaded = true;
     if (outcome.optionalRead) NoteSettingsFileRead(module);
@@ -62,10 +68,24 @@ inline void RefreshBeforeTick(ChimeModule& module) {
     if (module.Enable != 0 && module.Interval != NoChime) RefreshOptionalKeys(module);
 }
 
-// The dialog's Test button, at the volume the file holds now.
-inline void PlayModuleTestSound(ChimeModule& module, const wchar_t* waveName) {
+// The dialogs' OK: the five settings as chosen, and the optional keys the user
+// changed, kept until a save writes them (a key left alone keeps the module's
+// reading, whatever the file holds by then).
+inline void TakeDialogChoice(ChimeModule& module, const ChimeSettings& chosen) {
+    const OptionalChanges changes = ChangedOptionalKeys(module.Instance, module, chosen);
+    std::wmemcpy(module.WaveName, chosen.WaveName, PathUnits);
+    module.Interval = chosen.Interval;
+    module.Enable = chosen.Enable;
+    module.SignalType = chosen.SignalType;
+    module.TimeType = chosen.TimeType;
+    ApplyOptionalChanges(changes, module);
+    AddOptionalChanges(module.PendingOptional, changes);
+}
+
+// The volume the file holds now, for the dialog's Test button.
+inline int32_t CurrentVolume(ChimeModule& module) {
     RefreshOptionalKeys(module);
-    PlayTestChime(waveName, module.Sounds.Volume);
+    return module.Sounds.Volume;
 }
 
 } // namespace tolltone

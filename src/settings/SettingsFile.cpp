@@ -237,7 +237,8 @@ int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSetting
     return SaveSettings(path, LoadSettingsTexts(strings), settings);
 }
 
-int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
+int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings,
+                 const OptionalChanges* optional) {
     if (!path.valid || !texts.loaded) return 0;
     // Where a crashed save left only its copy, the values go into that copy's
     // text once it stands as the file; one still held is left for later.
@@ -268,10 +269,12 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
         fit = FitAnsiCodePage(texts.keys[i].text);
         if (fit == AnsiFit::Holds) fit = FitAnsiCodePage(values[i]);
     }
+    if (fit == AnsiFit::Holds && optional != nullptr) fit = FitOptionalChanges(*optional);
     if (fit == AnsiFit::Unknown || (fit == AnsiFit::Loses && !ConvertProfileToUtf16(copy.Path()))) return 0;
 
     for (size_t i = 0; i < std::size(values); ++i)
         if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy.Path())) return 0;
+    if (optional != nullptr && !WriteOptionalChanges(copy.Path(), texts.section.text, *optional)) return 0;
     return copy.Commit() ? 1 : 0;
 }
 
