@@ -42,13 +42,15 @@ int WINAPI Setting() noexcept {
     // The dialog shows what the file holds once it can be read.
     if (module->SettingsUnread) RetryUnreadSettings(*module);
     StopChimeTimer(*module);
+    RefreshOptionalKeys(*module);  // the optional keys as the file holds them now
     const SettingDialogHost host{module->Instance, module->ParentWindow,
                                  [](void* context) { return CurrentVolume(*static_cast<ChimeModule*>(context)); },
                                  module};
-    ChimeSettings chosen = *module;
+    const ChimeSettings shown = *module;
+    ChimeSettings chosen = shown;
     const INT_PTR result = RunSettingDialog(host, chosen);
     if (result == 1) {
-        TakeDialogChoice(*module, chosen);
+        TakeDialogChoice(*module, shown, chosen);
         module->SettingsLoaded = true;  // the user chose every value
         module->SettingsUnread = false;
     }

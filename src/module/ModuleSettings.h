@@ -69,10 +69,10 @@ inline void RefreshBeforeTick(ChimeModule& module) {
 }
 
 // The dialogs' OK: the five settings as chosen, and the optional keys the user
-// changed, kept until a save writes them (a key left alone keeps the module's
-// reading, whatever the file holds by then).
-inline void TakeDialogChoice(ChimeModule& module, const ChimeSettings& chosen) {
-    const OptionalChanges changes = ChangedOptionalKeys(module.Instance, module, chosen);
+// changed from what the dialogs showed, kept until a save writes them. A key
+// left alone keeps the module's reading, also one the file changed meanwhile.
+inline void TakeDialogChoice(ChimeModule& module, const ChimeSettings& shown, const ChimeSettings& chosen) {
+    const OptionalChanges changes = ChangedOptionalKeys(module.Instance, shown, chosen);
     std::wmemcpy(module.WaveName, chosen.WaveName, PathUnits);
     module.Interval = chosen.Interval;
     module.Enable = chosen.Enable;

@@ -655,3 +655,23 @@ TEST_F(SettingDialogTest, ThePreviewLandsTheSoundOnTheNextWholeTenSeconds) {
     std::swprintf(expected, 64, L"%02u:%02u:%02u に合わせて鳴らします", local.wHour, local.wMinute, local.wSecond);
     EXPECT_EQ(shown, expected);
 }
+
+// A hand edit saved while the dialog is open, and read by the module for Test,
+// is no change of the user's: only the key changed in 詳細設定 is written.
+TEST_F(SettingDialogTest, AnEditOfTheFileWhileTheDialogIsOpenStays) {
+    const std::string ini = Ini("1", "0", "60", "0", "bell.wav") + "Volume=40\r\n";
+    const std::string edited = Ini("1", "0", "60", "0", "bell.wav") + "Volume=50\r\n";
+    Open(ini);
+    PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
+    Setting([&](HWND dialog) {
+        ASSERT_TRUE(WriteBytes(perUser_.Path(), edited));
+        ::Sleep(50);  // a write time of its own
+        Control{dialog, 116}.Click();  // Test reads the file's volume
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND d) {
+            Control{d, 221}.Click();
+            Control{d, IDOK}.Click();
+        }));
+        Control{dialog, IDOK}.Click();
+    });
+    EXPECT_EQ(Stored(), edited + "QuietWhenBusy=1\r\n");
+}
