@@ -21,7 +21,7 @@ source scripts/start-xvfb.sh 640x480
 export USER=user LOGNAME=user
 export WINEDEBUG=-all NO_FAKE_STAT=1
 export WINEPREFIX=$PWD/build/windows/wineprefix-screenshot
-trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null' EXIT
 rm -rf "$WINEPREFIX" "$WINEPREFIX-home"
 mkdir -p "$WINEPREFIX-home"
 export HOME=$WINEPREFIX-home
