@@ -3,7 +3,7 @@
 //
 //   SampleHost.exe [--module PATH] [--portable 0|1] [--seconds N]
 //                  [--unload-at HH:MM:SS] [--keep-loaded] [--settings-path] [--setting]
-//                  [--no-parent]
+//                  [--no-parent] [--press ID]
 #include "win32/UniqueHandle.h"
 
 #include <windows.h>
@@ -29,6 +29,7 @@ struct Options {
     bool settingsPathOnly = false;
     bool openSetting = false;   // open the settings dialog after StartModule
     bool noParent = false;      // never call SetParentWindow (a careless launcher)
+    int pressId = 0;            // a button of the open settings dialog pressed as a user would
 };
 
 struct EntryPoints {
@@ -78,9 +79,43 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
         else if (arg == L"--settings-path") options.settingsPathOnly = true;
         else if (arg == L"--setting") options.openSetting = true;
         else if (arg == L"--no-parent") options.noParent = true;
+        else if (arg == L"--press" && hasValue) options.pressId = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
         else return false;
     }
     return true;
+}
+
+// Presses button id of the settings dialog once it shows (for a picture of the
+// dialog it opens), from a thread of its own: Setting holds this one.
+struct PressRequest {
+    DWORD thread;
+    int id;
+};
+
+DWORD WINAPI PressButton(void* parameter) {
+    const PressRequest request = *static_cast<PressRequest*>(parameter);
+    delete static_cast<PressRequest*>(parameter);
+    for (int tries = 0; tries < 500; ++tries, ::Sleep(20)) {
+        HWND found = nullptr;
+        ::EnumThreadWindows(request.thread, [](HWND window, LPARAM out) -> BOOL {
+            wchar_t text[32] = {};
+            ::GetWindowTextW(window, text, 32);
+            if (std::wcscmp(text, L"時報モジュール") != 0 || !::IsWindowVisible(window)) return TRUE;
+            *reinterpret_cast<HWND*>(out) = window;
+            return FALSE;
+        }, reinterpret_cast<LPARAM>(&found));
+        if (found == nullptr) continue;
+        ::PostMessageW(::GetDlgItem(found, request.id), BM_CLICK, 0, 0);
+        return 0;
+    }
+    return 1;
+}
+
+void PressWhenShown(int id) {
+    auto* request = new PressRequest{::GetCurrentThreadId(), id};
+    const HANDLE thread = ::CreateThread(nullptr, 0, PressButton, request, 0, nullptr);
+    if (thread != nullptr) ::CloseHandle(thread);
+    else delete request;
 }
 
 // Where the module keeps its settings in each mode. The per-user folder belongs
@@ -229,6 +264,7 @@ int wmain(int argc, wchar_t** argv) {
     if (entry.IsModuleEnable) Print(L"IsModuleEnable: " + std::to_wstring(entry.IsModuleEnable()));
     if (entry.StartModule) Print(L"StartModule at " + ClockText() + L": " + std::to_wstring(entry.StartModule()));
     if (options.openSetting && entry.Setting) {
+        if (options.pressId != 0) PressWhenShown(options.pressId);
         Print(L"Setting opened");
         Print(L"Setting: " + std::to_wstring(entry.Setting()) + L"; IsModuleEnable: " +
               std::to_wstring(entry.IsModuleEnable ? entry.IsModuleEnable() : 0));

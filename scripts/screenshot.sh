@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes docs/dialog.png: the settings dialog as a user sees it, drawn by Wine under
-# Xvfb, with a Japanese font standing in for the dialog's font, Wine's own symbol
+# Makes docs/dialog.png and docs/advanced.png: the settings dialog and its 詳細設定
+# dialog as a user sees them, drawn by Wine under Xvfb, with a Japanese font standing in for the dialog's font, Wine's own symbol
 # font for the caption's close button, and the sample chime in the user's Music
 # folder as the sound.
 set -euo pipefail
@@ -21,7 +21,7 @@ source scripts/start-xvfb.sh 640x480
 export USER=user LOGNAME=user
 export WINEDEBUG=-all NO_FAKE_STAT=1
 export WINEPREFIX=$PWD/build/windows/wineprefix-screenshot
-trap 'wineserver -k 2>/dev/null; kill $xvfb 2>/dev/null' EXIT
+trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null' EXIT
 rm -rf "$WINEPREFIX" "$WINEPREFIX-home"
 mkdir -p "$WINEPREFIX-home"
 export HOME=$WINEPREFIX-home
@@ -46,14 +46,24 @@ cp build/windows/bin/Chime.wav "$music/Chime.wav"
 wave="C:\\Users\\${profile##*\\}\\Music\\Chime.wav"
 [ -f "$(winepath -u "$wave" | tr -d '\r')" ] || { echo "no $wave in the prefix" >&2; exit 1; }
 
-# Settings worth showing: the hour struck on the 24-hour clock with the sample chime.
+# Settings worth showing: the hour struck on the 24-hour clock with the sample chime,
+# quiet nights and weekends, the clock tower's hour at 60 %.
+cp build/windows/bin/ChimeHour.wav "$music/ChimeHour.wav"
 settings=$(wine build/windows/bin/SampleHost.exe --settings-path | tr -d '\r')
-printf '[Tolltone]\r\nEnable=1\r\nSignalType=1\r\nInterval=3600\r\nTimeType=1\r\nWaveName=%s\r\n' \
-    "$wave" > "$(winepath -u "$settings" | tr -d '\r')"
+printf '[Tolltone]\r\nEnable=1\r\nSignalType=1\r\nInterval=3600\r\nTimeType=1\r\nWaveName=%s\r\n' "$wave" \
+    > "$(winepath -u "$settings" | tr -d '\r')"
+printf 'QuietHours=23:00-07:00\r\nQuietWhenLocked=1\r\nQuietDays=Sat,Sun\r\nVolume=60\r\nHourWaveName=%s\r\n' \
+    "${wave%Chime.wav}ChimeHour.wav" >> "$(winepath -u "$settings" | tr -d '\r')"
 
-wine build/windows/bin/SampleHost.exe --setting > /dev/null 2>&1 &
-host=$!
-sleep 6
-xwd -root -silent -display "$DISPLAY" | convert xwd:- -trim +repage docs/dialog.png
-kill "$host" 2>/dev/null || true
-echo "wrote docs/dialog.png ($wave)"
+# Each picture: the host opens the dialog (and presses 詳細 for the second one).
+for picture in dialog advanced; do
+    press=()
+    [ "$picture" = advanced ] && press=(--press 118)
+    wine build/windows/bin/SampleHost.exe --setting "${press[@]}" > /dev/null 2>&1 &
+    host=$!
+    sleep 6
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- -trim +repage "docs/$picture.png"
+    kill "$host" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true; wineserver -w
+    echo "wrote docs/$picture.png ($wave)"
+done

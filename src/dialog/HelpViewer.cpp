@@ -85,10 +85,21 @@ HWND CallHtmlHelp(HWND caller, const wchar_t* file, UINT command, DWORD_PTR data
     return ViewerEntry(caller, file, command, data);
 }
 
+void AddCaptionHelpButton(HWND dialog) {
+    ::SetWindowLongPtrW(dialog, GWL_EXSTYLE, ::GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
+    // Windows keeps the frame's data cached: the caption's ? is drawn only once
+    // SetWindowPos says the frame changed.
+    ::SetWindowPos(dialog, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+}
+
 INT_PTR ShowContextHelp(HWND dialog, HINSTANCE instance, const HELPINFO* help) {
     if (help == nullptr || std::find(std::begin(HelpControlIds), std::end(HelpControlIds), help->iCtrlId) ==
                                std::end(HelpControlIds))
         return FALSE;
+    return ShowHelpPopup(dialog, instance, static_cast<UINT>(help->iCtrlId), help->MousePos);
+}
+
+INT_PTR ShowHelpPopup(HWND dialog, HINSTANCE instance, UINT topic, POINT at) {
     wchar_t helpFile[PathUnits];
     wchar_t source[PathUnits];
     if (!HelpFilePath(instance, helpFile) || !ConcatText<wchar_t>(source, PathUnits, {helpFile, L"::/popup.txt"}))
@@ -97,9 +108,9 @@ INT_PTR ShowContextHelp(HWND dialog, HINSTANCE instance, const HELPINFO* help) {
     HH_POPUP popup{};
     popup.cbStruct = sizeof popup;
     popup.hinst = nullptr;
-    popup.idString = static_cast<UINT>(help->iCtrlId);
+    popup.idString = topic;
     popup.pszText = nullptr;
-    popup.pt = help->MousePos;
+    popup.pt = at;
     popup.clrForeground = static_cast<COLORREF>(-1);
     popup.clrBackground = static_cast<COLORREF>(-1);
     popup.rcMargins = {-1, -1, -1, -1};
@@ -111,6 +122,13 @@ INT_PTR ShowContextHelp(HWND dialog, HINSTANCE instance, const HELPINFO* help) {
 INT_PTR ShowHelpFile(HWND dialog, HINSTANCE instance) {
     wchar_t helpFile[PathUnits];
     if (HelpFilePath(instance, helpFile)) CallHtmlHelp(dialog, helpFile, HH_DISPLAY_TOPIC, 0);
+    return TRUE;
+}
+
+INT_PTR ShowHelpPage(HWND dialog, HINSTANCE instance, const wchar_t* page) {
+    wchar_t helpFile[PathUnits];
+    if (HelpFilePath(instance, helpFile))
+        CallHtmlHelp(dialog, helpFile, HH_DISPLAY_TOPIC, reinterpret_cast<DWORD_PTR>(page));
     return TRUE;
 }
 

@@ -1,16 +1,13 @@
 #include "dialog/SettingDialog.h"
 
+#include "dialog/AdvancedDialog.h"
 #include "dialog/HelpViewer.h"
 #include "dialog/IntervalLists.h"
-#include "module/ModuleSettings.h"
-#include "paths/PathJoin.h"
+#include "dialog/PastedName.h"
+#include "dialog/SoundFileBrowser.h"
 #include "resources/ResourceIds.h"
-#include "resources/ResourceText.h"
+#include "sound/ScaledSound.h"
 
-#include <commdlg.h>
-#include <shlobj.h>
-
-#include <cwchar>
 #include <initializer_list>
 
 namespace tolltone {
@@ -20,7 +17,15 @@ enum ControlId : int {
     ModuleFrame = 100, UseModule = 101, DoNotUseModule = 102, SoundingFrame = 103, OncePerInterval = 104,
     StrikeHour = 105, ClockFrame = 106, TwelveHour = 107, TwentyFourHour = 108, SoundFrame = 109,
     IntervalLabel = 110, IntervalCombo = 111, MinutesLabel = 112, WaveLabel = 113, WaveEdit = 114,
-    BrowseButton = 115, TestButton = 116, HelpButton = 117,
+    BrowseButton = 115, TestButton = 116, HelpButton = 117, AdvancedButton = 118,
+};
+
+// One run of the dialog. Choice holds what the controls and 詳細設定 have
+// chosen so far; the caller's settings change only on OK.
+struct SettingDialogParam {
+    const SettingDialogHost* Host;
+    ChimeSettings* Settings;
+    ChimeSettings Choice;
 };
 
 // The open dialog, if any. Its parameter lives with its window (DWLP_USER), not
@@ -66,71 +71,56 @@ void FillIntervalList(HWND dialog, const IntervalChoice* list, int32_t seconds) 
 
 const IntervalChoice* ListOf(bool strike) { return strike ? IntervalListStrike : IntervalListOnce; }
 
-void ApplyControls(HWND dialog, ChimeModule& module) {
-    module.Enable = IsChecked(dialog, UseModule) ? 1 : 0;
-    module.SignalType = IsChecked(dialog, StrikeHour) ? 1 : 0;
-    module.TimeType = IsChecked(dialog, TwentyFourHour) ? 1 : 0;
+void ApplyControls(HWND dialog, ChimeSettings& settings) {
+    settings.Enable = IsChecked(dialog, UseModule) ? 1 : 0;
+    settings.SignalType = IsChecked(dialog, StrikeHour) ? 1 : 0;
+    settings.TimeType = IsChecked(dialog, TwentyFourHour) ? 1 : 0;
     // No selection (the stored interval matched no row) keeps the interval.
-    const IntervalChoice* list = ListOf(module.SignalType != 0);
+    const IntervalChoice* list = ListOf(settings.SignalType != 0);
     const LRESULT row = ::SendDlgItemMessageW(dialog, IntervalCombo, CB_GETCURSEL, 0, 0);
-    if (row >= 0 && row < IntervalRowCount(list)) module.Interval = list[row].seconds;
-    ::GetDlgItemTextW(dialog, WaveEdit, module.WaveName, PathUnits);
+    if (row >= 0 && row < IntervalRowCount(list)) settings.Interval = list[row].seconds;
+    ::GetDlgItemTextW(dialog, WaveEdit, settings.WaveName, PathUnits);
+    TakeOffPastedQuotes(settings.WaveName);
 }
 
-void BrowseSoundFile(HWND dialog, HINSTANCE instance) {
-    wchar_t title[81] = {};
-    ::LoadStringW(instance, IDS_BROWSE_TITLE, title, 81);
-
-    wchar_t initialDirectory[PathUnits] = {};
-    wchar_t appData[PathUnits] = {};
-    if (SUCCEEDED(::SHGetFolderPathW(dialog, CSIDL_APPDATA, nullptr, 0, appData))) {
-        const ResourceText maker = LoadResourceText(instance, IDS_MAKER_FOLDER);
-        const ResourceText host = LoadResourceText(instance, IDS_HOST_FOLDER);
-        JoinPath<wchar_t>(initialDirectory, PathUnits, {appData, maker.text, host.text});  // empty if too long
-    }
-
-    wchar_t file[PathUnits] = {};
-    ::GetDlgItemTextW(dialog, WaveEdit, file, PathUnits);
-
-    static const wchar_t filter[] = L"Waveサウンド (*.wav)\0*.wav\0";
-    OPENFILENAMEW browse{};
-    browse.lStructSize = sizeof browse;
-    browse.hwndOwner = dialog;
-    browse.lpstrFilter = filter;
-    browse.nFilterIndex = 1;
-    browse.lpstrFile = file;
-    browse.nMaxFile = PathUnits;
-    browse.lpstrInitialDir = initialDirectory;
-    browse.lpstrTitle = title;
-    browse.Flags = OFN_READONLY | OFN_HIDEREADONLY;
-    if (::GetOpenFileNameW(&browse)) ::SetDlgItemTextW(dialog, WaveEdit, file);
-}
-
-void PlayTestSound(HWND dialog, ChimeModule& module) {
+// At the volume 詳細設定 chose, else at the one the file holds now.
+void PlayTestSound(HWND dialog, SettingDialogParam& param) {
     wchar_t name[PathUnits] = {};
     ::GetDlgItemTextW(dialog, WaveEdit, name, PathUnits);
-    PlayModuleTestSound(module, name);
+    TakeOffPastedQuotes(name);
+    const SettingDialogHost& host = *param.Host;
+    const bool chosen = param.Choice.Sounds.Volume != param.Settings->Sounds.Volume;
+    PlayTestChime(name, chosen ? param.Choice.Sounds.Volume : host.CurrentVolume(host.Context));
+}
+
+// 詳細設定 over this dialog; its OK keeps its values here until this one's OK.
+void OpenAdvancedDialog(HWND dialog, SettingDialogParam& param) {
+    wchar_t waveName[PathUnits] = {};
+    ::GetDlgItemTextW(dialog, WaveEdit, waveName, PathUnits);
+    TakeOffPastedQuotes(waveName);
+    RunAdvancedDialog(param.Host->Instance, dialog, param.Choice.Quiet, param.Choice.Sounds, waveName);
 }
 
 INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
     ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(param));
     OpenDialog = dialog;
-    const ChimeModule& module = *param->Module;
-    ::SetWindowLongPtrW(dialog, GWL_EXSTYLE, ::GetWindowLongPtrW(dialog, GWL_EXSTYLE) | WS_EX_CONTEXTHELP);
-    ::CheckRadioButton(dialog, UseModule, DoNotUseModule, module.Enable != 0 ? UseModule : DoNotUseModule);
-    ::CheckRadioButton(dialog, OncePerInterval, StrikeHour, module.SignalType != 0 ? StrikeHour : OncePerInterval);
-    ::CheckRadioButton(dialog, TwelveHour, TwentyFourHour, module.TimeType != 0 ? TwentyFourHour : TwelveHour);
-    FillIntervalList(dialog, ListOf(module.SignalType != 0), module.Interval);
+    const ChimeSettings& shown = param->Choice;
+    AddCaptionHelpButton(dialog);
+    ::CheckRadioButton(dialog, UseModule, DoNotUseModule, shown.Enable != 0 ? UseModule : DoNotUseModule);
+    ::CheckRadioButton(dialog, OncePerInterval, StrikeHour, shown.SignalType != 0 ? StrikeHour : OncePerInterval);
+    ::CheckRadioButton(dialog, TwelveHour, TwentyFourHour, shown.TimeType != 0 ? TwentyFourHour : TwelveHour);
+    FillIntervalList(dialog, ListOf(shown.SignalType != 0), shown.Interval);
     ::SendDlgItemMessageW(dialog, WaveEdit, EM_LIMITTEXT, PathUnits, 0);
-    ::SetDlgItemTextW(dialog, WaveEdit, module.WaveName);  // its change notification sets the Test button
-    if (module.Enable != 0) EnableModuleControls(dialog);
+    ::SetDlgItemTextW(dialog, WaveEdit, shown.WaveName);  // its change notification sets the Test button
+    if (shown.Enable != 0) EnableModuleControls(dialog);
     return TRUE;
 }
 
-INT_PTR OnCommand(HWND dialog, const SettingDialogParam& param, int id) {
+INT_PTR OnCommand(HWND dialog, SettingDialogParam& param, int id) {
     switch (id) {
     case IDOK:
-        ApplyControls(dialog, *param.Module);
+        ApplyControls(dialog, param.Choice);
+        *param.Settings = param.Choice;
         ::EndDialog(dialog, 1);
         return TRUE;
     case IDCANCEL: ::EndDialog(dialog, 0); return TRUE;
@@ -146,19 +136,20 @@ INT_PTR OnCommand(HWND dialog, const SettingDialogParam& param, int id) {
         FillIntervalList(dialog, IntervalListStrike, NoChime);
         return TRUE;
     case WaveEdit: UpdateTestButton(dialog); return TRUE;
-    case BrowseButton: BrowseSoundFile(dialog, param.Instance); return TRUE;
-    case TestButton: PlayTestSound(dialog, *param.Module); return TRUE;
-    case HelpButton: return ShowHelpFile(dialog, param.Instance);
+    case BrowseButton: BrowseSoundFile(dialog, WaveEdit, param.Host->Instance); return TRUE;
+    case TestButton: PlayTestSound(dialog, param); return TRUE;
+    case HelpButton: return ShowHelpFile(dialog, param.Host->Instance);
+    case AdvancedButton: OpenAdvancedDialog(dialog, param); return TRUE;
     default: return FALSE;
     }
 }
 
 INT_PTR CALLBACK SettingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_INITDIALOG) return OnInitDialog(dialog, reinterpret_cast<SettingDialogParam*>(lParam));
-    const SettingDialogParam* param = ParamOf(dialog);
+    SettingDialogParam* param = ParamOf(dialog);
     if (param == nullptr) return FALSE;
     switch (message) {
-    case WM_HELP: return ShowContextHelp(dialog, param->Instance, reinterpret_cast<const HELPINFO*>(lParam));
+    case WM_HELP: return ShowContextHelp(dialog, param->Host->Instance, reinterpret_cast<const HELPINFO*>(lParam));
     case WM_COMMAND: return OnCommand(dialog, *param, LOWORD(wParam));
     case WM_NCDESTROY:
         if (OpenDialog == dialog) OpenDialog = nullptr;
@@ -204,10 +195,10 @@ bool BringSettingDialogToFront() {
     return true;
 }
 
-INT_PTR RunSettingDialog(ChimeModule& module) {
-    SettingDialogParam param{module.Instance, &module};
-    const ManifestActivation manifest(module.Instance);
-    return ::DialogBoxParamW(module.Instance, MAKEINTRESOURCEW(IDD_SETTINGS), module.ParentWindow, SettingDialogProc,
+INT_PTR RunSettingDialog(const SettingDialogHost& host, ChimeSettings& settings) {
+    SettingDialogParam param{&host, &settings, settings};
+    const ManifestActivation manifest(host.Instance);
+    return ::DialogBoxParamW(host.Instance, MAKEINTRESOURCEW(IDD_SETTINGS), host.Owner, SettingDialogProc,
                              reinterpret_cast<LPARAM>(&param));
 }
 

@@ -40,6 +40,9 @@ struct ChimeModule : ChimeSettings {
     // A minute's retry whose write was refused (a held copy not moved, a file
     // in a foreign encoding not turned): the next waits longer, up to an hour.
     RefusedWrite WriteRetry;
+    // The optional keys the user changed in the dialogs that no save has written
+    // yet; the record's values already hold them.
+    OptionalChanges PendingOptional;
 };
 
 // The record of the loaded library; null before attach and after detach.

@@ -42,8 +42,17 @@ int WINAPI Setting() noexcept {
     // The dialog shows what the file holds once it can be read.
     if (module->SettingsUnread) RetryUnreadSettings(*module);
     StopChimeTimer(*module);
-    const INT_PTR result = RunSettingDialog(*module);
-    if (result == 1) module->SettingsLoaded = true;  // the user chose every value
+    RefreshOptionalKeys(*module);  // the optional keys as the file holds them now
+    const SettingDialogHost host{module->Instance, module->ParentWindow,
+                                 [](void* context) { return CurrentVolume(*static_cast<ChimeModule*>(context)); },
+                                 module};
+    const ChimeSettings shown = *module;
+    ChimeSettings chosen = shown;
+    const INT_PTR result = RunSettingDialog(host, chosen);
+    if (result == 1) {
+        TakeDialogChoice(*module, shown, chosen);
+        module->SettingsLoaded = true;  // the user chose every value
+    }
     if (result != 0) {
         if (module->SettingsLoaded) {
             if (!module->SettingsFile.valid) PrepareSettingsFile(*module);  // no InitialLoad before

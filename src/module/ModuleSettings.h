@@ -30,14 +30,17 @@ inline void NoteSettingsFileRead(ChimeModule& module) {
 // last read it, the record's keys stay stale until the next check.
 inline int SaveModuleSettings(ChimeModule& module) {
     const SettingsFileStamp before = ReadSettingsFileStamp(module.SettingsFile);
-    const int saved = SaveSettings(module.SettingsFile, module.Texts, module);
+    const int saved = SaveSettings(module.SettingsFile, module.Texts, module,
+                                   module.PendingOptional.keys != 0 ? &module.PendingOptional : nullptr);
+    if (saved != 0) module.PendingOptional.keys = 0;
     if (saved != 0 && SameStamp(before, module.SettingsStamp)) NoteSettingsFileRead(module);
     return saved;
 }
 // One query of the file's stamp; the optional keys are read again only when the
 // file changed.
 inline void RefreshOptionalKeys(ChimeModule& module) {
-    RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module.WriteRetry, module);
+    if (RefreshOptionalSettings(module.SettingsFile, module.Instance, module.SettingsStamp, module.WriteRetry, module))
+        ApplyOptionalChanges(module.PendingOptional, module);
 }
 
 // The five values the user chose in the dialog, over those read from the file.
@@ -72,6 +75,7 @@ inline bool RetryUnreadSettings(ChimeModule& module) {
     const ChimeSettings choice = module;
     static_cast<ChimeSettings&>(module) = read;
     if (chosen) KeepChosenSettings(module, choice);
+    ApplyOptionalChanges(module.PendingOptional, module);
     module.SettingsUnread = false;
     module.SettingsLoaded = true;
     if (outcome.optionalRead) NoteSettingsFileRead(module);
@@ -90,10 +94,20 @@ inline void RefreshBeforeTick(ChimeModule& module) {
     if (module.Enable != 0 && module.Interval != NoChime) RefreshOptionalKeys(module);
 }
 
-// The dialog's Test button, at the volume the file holds now.
-inline void PlayModuleTestSound(ChimeModule& module, const wchar_t* waveName) {
+// The dialogs' OK: the five settings as chosen, and the optional keys the user
+// changed from what the dialogs showed, kept until a save writes them. A key
+// left alone keeps the module's reading, also one the file changed meanwhile.
+inline void TakeDialogChoice(ChimeModule& module, const ChimeSettings& shown, const ChimeSettings& chosen) {
+    const OptionalChanges changes = ChangedOptionalKeys(module.Instance, shown, chosen);
+    KeepChosenSettings(module, chosen);
+    ApplyOptionalChanges(changes, module);
+    AddOptionalChanges(module.PendingOptional, changes);
+}
+
+// The volume the file holds now, for the dialog's Test button.
+inline int32_t CurrentVolume(ChimeModule& module) {
     RefreshOptionalKeys(module);
-    PlayTestChime(waveName, module.Sounds.Volume);
+    return module.Sounds.Volume;
 }
 
 } // namespace tolltone

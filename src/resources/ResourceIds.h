@@ -4,6 +4,11 @@
 #define IDS_TITLE               500
 #define IDS_BROWSE_TITLE        510
 #define IDS_HELP_FILE           515
+#define IDS_TIME_TITLE          520
+#define IDS_TIME_FORM           521
+#define IDS_SAME_TIMES          522
+#define IDS_PREVIEW_AT          523
+#define IDS_PREVIEW_REFUSED     524
 #define IDS_LEGACY_KEY          600
 #define IDS_SECTION             601
 #define IDS_KEY_ENABLE          650
@@ -27,3 +32,4 @@
 #define IDS_KEY_ON_THE_SECOND   668
 
 #define IDD_SETTINGS            3000
+#define IDD_ADVANCED            3001

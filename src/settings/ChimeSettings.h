@@ -18,8 +18,8 @@ struct ChimeSettings {
     int32_t Enable = 0;
     int32_t SignalType = 0;            // 0 = once per interval, 1 = strike the hour
     int32_t TimeType = 0;              // 0 = 12-hour clock, 1 = 24-hour clock
-    QuietSettings Quiet;               // hand-written keys: read, never written
-    SoundSettings Sounds;              // hand-written keys: read, never written
+    QuietSettings Quiet;               // optional keys: written only where the user changed one
+    SoundSettings Sounds;              // optional keys: written only where the user changed one
 };
 
 } // namespace tolltone

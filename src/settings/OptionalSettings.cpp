@@ -7,6 +7,9 @@
 #include "settings/ProfileRead.h"
 #include "win32/UniqueHandle.h"
 
+#include <cstring>
+#include <cwchar>
+
 namespace tolltone {
 namespace {
 
@@ -60,6 +63,99 @@ void LoadSoundSettings(OptionalReader& reader, SoundSettings& sounds) {
     sounds.Volume = volume.whole ? ParseVolume(volume.text) : FullVolume;
     const ShortValue onTheSecond = reader.Short(IDS_KEY_ON_THE_SECOND);
     sounds.OnTheSecond = onTheSecond.whole && ParseOnTheSecond(onTheSecond.text);
+}
+
+// Each key's text in the string table: IDS_KEY_QUIET_HOURS and the eight after
+// it, in the order of the OptionalKey bits.
+constexpr UINT FirstOptionalKeyId = IDS_KEY_QUIET_HOURS;
+static_assert(IDS_KEY_ON_THE_SECOND == FirstOptionalKeyId + OptionalKeyCount - 1);
+static_assert(OnTheSecondKey == 1 << (OptionalKeyCount - 1));
+
+bool SameQuietHours(const QuietHours& a, const QuietHours& b) {
+    const bool noneA = a.startMinute == a.endMinute, noneB = b.startMinute == b.endMinute;
+    return noneA || noneB ? noneA == noneB : a.startMinute == b.startMinute && a.endMinute == b.endMinute;
+}
+
+// The keys whose values differ, as bits.
+uint16_t DifferentKeys(const ChimeSettings& a, const ChimeSettings& b) {
+    uint16_t keys = 0;
+    const auto differ = [&keys](bool different, OptionalKey key) {
+        if (different) keys = static_cast<uint16_t>(keys | key);
+    };
+    differ(!SameQuietHours(a.Quiet.Hours, b.Quiet.Hours), QuietHoursKey);
+    differ((a.Quiet.WhenBusy != 0) != (b.Quiet.WhenBusy != 0), QuietWhenBusyKey);
+    differ((a.Quiet.WhenLocked != 0) != (b.Quiet.WhenLocked != 0), QuietWhenLockedKey);
+    differ(std::wcscmp(a.Sounds.HourWaveName, b.Sounds.HourWaveName) != 0, HourWaveNameKey);
+    differ(std::wcscmp(a.Sounds.HalfWaveName, b.Sounds.HalfWaveName) != 0, HalfWaveNameKey);
+    differ(std::wcscmp(a.Sounds.QuarterWaveName, b.Sounds.QuarterWaveName) != 0, QuarterWaveNameKey);
+    differ(a.Sounds.Volume != b.Sounds.Volume, VolumeKey);
+    differ(a.Quiet.Days != b.Quiet.Days, QuietDaysKey);
+    differ(a.Sounds.OnTheSecond != b.Sounds.OnTheSecond, OnTheSecondKey);
+    return keys;
+}
+
+// Copies the values of keys from one record to another.
+void CopyKeys(uint16_t keys, const QuietSettings& quiet, const SoundSettings& sounds, QuietSettings& toQuiet,
+              SoundSettings& toSounds) {
+    if (keys & QuietHoursKey) toQuiet.Hours = quiet.Hours;
+    if (keys & QuietWhenBusyKey) toQuiet.WhenBusy = quiet.WhenBusy;
+    if (keys & QuietWhenLockedKey) toQuiet.WhenLocked = quiet.WhenLocked;
+    if (keys & HourWaveNameKey) std::wcscpy(toSounds.HourWaveName, sounds.HourWaveName);
+    if (keys & HalfWaveNameKey) std::wcscpy(toSounds.HalfWaveName, sounds.HalfWaveName);
+    if (keys & QuarterWaveNameKey) std::wcscpy(toSounds.QuarterWaveName, sounds.QuarterWaveName);
+    if (keys & VolumeKey) toSounds.Volume = sounds.Volume;
+    if (keys & QuietDaysKey) toQuiet.Days = quiet.Days;
+    if (keys & OnTheSecondKey) toSounds.OnTheSecond = sounds.OnTheSecond;
+}
+
+void AppendTwoDigits(wchar_t*& out, int value) {
+    *out++ = static_cast<wchar_t>(L'0' + value / 10);
+    *out++ = static_cast<wchar_t>(L'0' + value % 10);
+}
+
+// "HH:MM-HH:MM"; empty for no quiet hours.
+void FormatQuietHours(const QuietHours& hours, wchar_t* out) {
+    if (hours.startMinute != hours.endMinute) {
+        for (const int minute : {hours.startMinute, hours.endMinute}) {
+            AppendTwoDigits(out, minute / 60);
+            *out++ = L':';
+            AppendTwoDigits(out, minute % 60);
+            *out++ = L'-';
+        }
+        --out;
+    }
+    *out = L'\0';
+}
+
+// The days from Monday to Sunday, as the docs write them ("Sat,Sun").
+void FormatQuietDays(uint8_t days, wchar_t* out) {
+    static const wchar_t Names[7][4] = {L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat"};
+    out[0] = L'\0';
+    for (int i = 1; i <= 7; ++i) {
+        const int day = i % 7;
+        if ((days & (1u << day)) == 0) continue;
+        if (out[0] != L'\0') std::wcscat(out, L",");
+        std::wcscat(out, Names[day]);
+    }
+}
+
+// The text a changed key writes; names point into changes.
+const wchar_t* ValueText(const OptionalChanges& changes, uint16_t key, wchar_t (&buffer)[32]) {
+    const auto flag = [&buffer](bool on) {
+        std::wcscpy(buffer, on ? L"1" : L"0");
+        return buffer;
+    };
+    switch (key) {
+    case QuietHoursKey: FormatQuietHours(changes.Quiet.Hours, buffer); return buffer;
+    case QuietWhenBusyKey: return flag(changes.Quiet.WhenBusy != 0);
+    case QuietWhenLockedKey: return flag(changes.Quiet.WhenLocked != 0);
+    case HourWaveNameKey: return changes.Sounds.HourWaveName;
+    case HalfWaveNameKey: return changes.Sounds.HalfWaveName;
+    case QuarterWaveNameKey: return changes.Sounds.QuarterWaveName;
+    case VolumeKey: std::wcscpy(buffer, FormatIniInteger(changes.Sounds.Volume, false).text); return buffer;
+    case QuietDaysKey: FormatQuietDays(changes.Quiet.Days, buffer); return buffer;
+    default: return flag(changes.Sounds.OnTheSecond);
+    }
 }
 
 } // namespace
@@ -126,6 +222,49 @@ bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, Settin
     const SettingsFileStamp stamp = foreign ? ReadSettingsFileStamp(path) : now;
     if (!LoadOptionalSettings(ProfileSnapshot(path.text), strings, settings)) return false;
     known = stamp;
+    return true;
+}
+
+OptionalChanges ChangedOptionalKeys(HINSTANCE strings, const ChimeSettings& read, const ChimeSettings& chosen) {
+    OptionalChanges changes;
+    for (int i = 0; i < OptionalKeyCount; ++i)
+        if (::LoadStringW(strings, FirstOptionalKeyId + static_cast<UINT>(i), changes.names[i], 24) <= 0) return {};
+    changes.keys = DifferentKeys(read, chosen);
+    changes.Quiet = chosen.Quiet;
+    changes.Sounds = chosen.Sounds;
+    return changes;
+}
+
+void AddOptionalChanges(OptionalChanges& pending, const OptionalChanges& later) {
+    if (later.keys == 0) return;
+    CopyKeys(later.keys, later.Quiet, later.Sounds, pending.Quiet, pending.Sounds);
+    pending.keys = static_cast<uint16_t>(pending.keys | later.keys);
+    std::memcpy(pending.names, later.names, sizeof pending.names);
+}
+
+void ApplyOptionalChanges(const OptionalChanges& changes, ChimeSettings& settings) {
+    CopyKeys(changes.keys, changes.Quiet, changes.Sounds, settings.Quiet, settings.Sounds);
+}
+
+AnsiFit FitOptionalChanges(const OptionalChanges& changes) {
+    AnsiFit fit = AnsiFit::Holds;
+    for (int i = 0; i < OptionalKeyCount && fit == AnsiFit::Holds; ++i) {
+        const uint16_t key = static_cast<uint16_t>(1u << i);
+        if ((changes.keys & key) == 0) continue;
+        wchar_t buffer[32];
+        fit = FitAnsiCodePage(changes.names[i]);
+        if (fit == AnsiFit::Holds) fit = FitAnsiCodePage(ValueText(changes, key, buffer));
+    }
+    return fit;
+}
+
+bool WriteOptionalChanges(const wchar_t* file, const wchar_t* section, const OptionalChanges& changes) {
+    for (int i = 0; i < OptionalKeyCount; ++i) {
+        const uint16_t key = static_cast<uint16_t>(1u << i);
+        if ((changes.keys & key) == 0) continue;
+        wchar_t buffer[32];
+        if (!::WritePrivateProfileStringW(section, changes.names[i], ValueText(changes, key, buffer), file)) return false;
+    }
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The optional keys of the settings file (quiet hours, busy, locked and days,
-// the moments' sounds, the volume): read with the five settings and again when
-// the file changed on disk, never written by the module.
+// the moments' sounds, the volume, on the second): read with the five settings
+// and again when the file changed on disk; written only where the user changed
+// one in a dialog.
+#include "settings/ProfileEncoding.h"
 #include "settings/ProfileRead.h"
 #include "settings/SettingsFile.h"
 #include "settings/WriteBackoff.h"
@@ -48,5 +50,48 @@ bool LoadOptionalSettings(const ProfileSnapshot& file, HINSTANCE strings, ChimeS
 // encoding is turned first; a turn that was refused is tried again as retry says.
 bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, SettingsFileStamp& known,
                              RefusedWrite& retry, ChimeSettings& settings);
+
+// The optional keys, one bit each, in the file's order of writing.
+enum OptionalKey : uint16_t {
+    QuietHoursKey = 1 << 0,
+    QuietWhenBusyKey = 1 << 1,
+    QuietWhenLockedKey = 1 << 2,
+    HourWaveNameKey = 1 << 3,
+    HalfWaveNameKey = 1 << 4,
+    QuarterWaveNameKey = 1 << 5,
+    VolumeKey = 1 << 6,
+    QuietDaysKey = 1 << 7,
+    OnTheSecondKey = 1 << 8,
+};
+inline constexpr int OptionalKeyCount = 9;
+
+// The optional keys the user changed and their values, kept until a save has
+// written them. The key names are loaded with the changes: a save at unload
+// runs under the loader lock and loads nothing there.
+struct OptionalChanges {
+    uint16_t keys = 0;  // OptionalKey bits
+    QuietSettings Quiet;
+    SoundSettings Sounds;
+    wchar_t names[OptionalKeyCount][24] = {};
+};
+
+// The keys whose meaning differs between what the module read and what the user
+// chose (an unticked box and a value the module ignores mean the same), with
+// their names; no bits when a name could not be loaded.
+OptionalChanges ChangedOptionalKeys(HINSTANCE strings, const ChimeSettings& read, const ChimeSettings& chosen);
+
+// Later changes over earlier ones, key by key.
+void AddOptionalChanges(OptionalChanges& pending, const OptionalChanges& later);
+
+// The changed keys' values put over settings: a read of the file does not undo
+// a change that no save has written yet.
+void ApplyOptionalChanges(const OptionalChanges& changes, ChimeSettings& settings);
+
+// Whether the ANSI code page holds every name and value the changes write.
+AnsiFit FitOptionalChanges(const OptionalChanges& changes);
+
+// Writes the changed keys into file's section in the forms the docs show
+// ("23:00-07:00", "Sat,Sun", "60", "0"/"1"); every other line keeps its bytes.
+bool WriteOptionalChanges(const wchar_t* file, const wchar_t* section, const OptionalChanges& changes);
 
 } // namespace tolltone

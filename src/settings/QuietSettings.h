@@ -1,7 +1,7 @@
 #pragma once
 // The optional quiet keys of the settings file: hours, busy, locked, days. The
-// user writes them by hand; the module reads them with the five settings and
-// never writes them.
+// user sets them in the 詳細設定 dialog or by hand; the module reads them with
+// the five settings.
 #include <cstdint>
 
 namespace tolltone {

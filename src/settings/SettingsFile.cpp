@@ -276,7 +276,8 @@ namespace {
 
 // Into a copy of the file: the five keys in their order, after the copy is
 // turned into an encoding that holds them.
-CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, const ChimeSettings& settings) {
+CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, const ChimeSettings& settings,
+                           const OptionalChanges* optional) {
     IniIntegerText numbers[std::size(IntegerKeys)];
     const wchar_t* values[std::size(IntegerKeys) + 1];
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
@@ -299,16 +300,19 @@ CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, cons
         fit = FitAnsiCodePage(texts.keys[i].text);
         if (fit == AnsiFit::Holds) fit = FitAnsiCodePage(values[i]);
     }
+    if (fit == AnsiFit::Holds && optional != nullptr) fit = FitOptionalChanges(*optional);
     if (fit == AnsiFit::Unknown || (fit == AnsiFit::Loses && !ConvertProfileToUtf16(copy))) return CopyEdit::Fail;
 
     for (size_t i = 0; i < std::size(values); ++i)
         if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy)) return CopyEdit::Fail;
+    if (optional != nullptr && !WriteOptionalChanges(copy, texts.section.text, *optional)) return CopyEdit::Fail;
     return CopyEdit::Commit;
 }
 
 } // namespace
 
-int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings) {
+int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings,
+                 const OptionalChanges* optional) {
     if (!path.valid || !texts.loaded) return 0;
     // Where the file really is. A crashed save's copy goes into its place first,
     // and the values into its text; while it cannot be taken nothing is saved: a
@@ -318,7 +322,7 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
     if (!target.valid) return 0;
     // Then copy, write, check that it is still the file that was copied, rename.
     return ReplaceSettingsFile(target, texts, [&](const wchar_t* copy) {
-               return WriteSettingsKeys(copy, texts, settings);
+               return WriteSettingsKeys(copy, texts, settings, optional);
            }) == Replacement::Replaced
                ? 1
                : 0;

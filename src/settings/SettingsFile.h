@@ -79,7 +79,10 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
 // the copy in the file's place; 1 when the file now holds them, else 0 and the
 // file is exactly as it was. Everything else in the file is kept.
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings);
-// The same with the texts loaded ahead: no string table, no shell call.
-int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings);
+// The same with the texts loaded ahead: no string table, no shell call; with
+// optional, the optional keys the user changed are written in the same copy.
+struct OptionalChanges;
+int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings,
+                 const OptionalChanges* optional = nullptr);
 
 } // namespace tolltone

@@ -1,7 +1,7 @@
 #pragma once
 // The optional sound keys of the settings file: a sound of its own for the hour,
-// the half and the quarters, and the module's own volume. The user writes them by
-// hand; the module reads them with the quiet keys and never writes them.
+// the half and the quarters, and the module's own volume. The user sets them in
+// the 詳細設定 dialog or by hand; the module reads them with the quiet keys.
 #include "base/PlatformLimits.h"
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 // thread (where the dialog is modal), a script runs on a second thread with the
 // dialog's window, reads control states and clicks, types and closes.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -47,6 +48,29 @@ inline int DriveDialog(const std::function<int()>& run, const std::function<void
     return result;
 }
 
+// Clicks button of owner, which opens a modal dialog captioned caption, and runs
+// script with that dialog; closes it with Cancel if the script left it open.
+// False when no such dialog appeared.
+inline bool DriveNestedDialog(HWND owner, int button, const wchar_t* caption, const std::function<void(HWND)>& script) {
+    const DWORD threadId = ::GetWindowThreadProcessId(owner, nullptr);
+    std::thread click([&] { ::SendMessageW(::GetDlgItem(owner, button), BM_CLICK, 0, 0); });  // returns when it closes
+    const HWND nested = FindDialogOf(threadId, caption, 3000);
+    if (nested != nullptr) {
+        script(nested);
+        if (::IsWindow(nested)) ::PostMessageW(nested, WM_COMMAND, IDCANCEL, 0);
+    }
+    click.join();
+    return nested != nullptr;
+}
+
+// The window that has the keyboard focus in thread's windows.
+inline HWND FocusOf(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(window, nullptr), &info);
+    return info.hwndFocus;
+}
+
 struct Control {
     HWND dialog;
     int id;
@@ -65,6 +89,12 @@ struct Control {
     void SetText(const std::wstring& text) const {
         ::SendMessageW(Window(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
+    // A track bar moved as by the keyboard: the position, then its notification.
+    void Slide(int position) const {
+        ::SendMessageW(Window(), TBM_SETPOS, TRUE, position);
+        ::SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(Window()));
+    }
+    int Position() const { return static_cast<int>(::SendMessageW(Window(), TBM_GETPOS, 0, 0)); }
     void Type(const std::wstring& text) const {
         for (wchar_t c : text) ::SendMessageW(Window(), WM_CHAR, c, 0);
     }

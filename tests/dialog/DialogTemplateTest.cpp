@@ -70,6 +70,7 @@ const Item Items[] = {
     {1, L"BUTTON", 0x50010001, L"了解", 56, 162, 43, 14},
     {2, L"BUTTON", 0x50010000, L"取消", 102, 162, 43, 14},
     {117, L"BUTTON", 0x50010300, L"ヘルプ(&H)", 148, 162, 43, 14},
+    {118, L"BUTTON", 0x50010000, L"詳細(&D)...", 8, 162, 44, 14},  // after the twenty, which keep their bytes
 };
 
 // A predefined class may be stored by name or by its ordinal; both are one class.
@@ -98,7 +99,7 @@ TEST(DialogTemplate, EveryFieldAsTheTableGivesIt) {
     TemplateReader r(reinterpret_cast<const BYTE*>(bytes.data()));
     EXPECT_EQ(r.Dword(), 0x80C800C4u) << "style";
     EXPECT_EQ(r.Dword(), 0x00000001u) << "extended style";
-    ASSERT_EQ(r.Word(), 20) << "controls";
+    ASSERT_EQ(r.Word(), 21) << "controls";
     EXPECT_EQ(r.Short(), 32);
     EXPECT_EQ(r.Short(), 32);
     EXPECT_EQ(r.Short(), 200);

@@ -107,10 +107,10 @@ TEST_F(HelpBindingTest, FramesAndStaticsHaveNoPopup) {
     InDialog([&](HWND dialog) {
         for (int id : {100, 103, 106, 109, 110, 112, 113}) Help(dialog, id);
         EXPECT_EQ(Calls(), 0);
-        for (int id : {1, 2, 101, 102, 104, 105, 107, 108, 114, 115, 116, 117}) Help(dialog, id);
-        ASSERT_EQ(Calls(), 12);
-        for (int i = 0; i < 12; ++i) EXPECT_EQ(Log()->calls[i].popup.idString, static_cast<UINT>(
-            std::initializer_list<int>{1, 2, 101, 102, 104, 105, 107, 108, 114, 115, 116, 117}.begin()[i]));
+        for (int id : {1, 2, 101, 102, 104, 105, 107, 108, 114, 115, 116, 117, 118}) Help(dialog, id);
+        ASSERT_EQ(Calls(), 13);
+        for (int i = 0; i < 13; ++i) EXPECT_EQ(Log()->calls[i].popup.idString, static_cast<UINT>(
+            std::initializer_list<int>{1, 2, 101, 102, 104, 105, 107, 108, 114, 115, 116, 117, 118}.begin()[i]));
     });
 }
 
@@ -121,6 +121,32 @@ TEST_F(HelpBindingTest, HelpButtonOpensTheFileBesideTheModule) {
         EXPECT_EQ(std::wstring(Log()->calls[0].file), ExecutableDirectory() + L"\\Belfry.chm");
         EXPECT_EQ(Log()->calls[0].command, static_cast<UINT>(HH_DISPLAY_TOPIC));
         EXPECT_EQ(Log()->calls[0].data, 0u);
+    });
+}
+
+// 詳細設定: a popup for every control but the labels, its own topics for OK and
+// Cancel, and its Help button on its section of the dialog page.
+TEST_F(HelpBindingTest, TheAdvancedDialogsPopupsAndHelpPage) {
+    InDialog([&](HWND dialog) {
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND d) {
+            Help(d, -1);
+            Help(d, 232);
+            EXPECT_EQ(Calls(), 0) << "labels";
+            const int ids[] = {IDOK, IDCANCEL, 201, 202, 203, 211, 217, 221, 222, 231, 241, 244, 249, 251, 252, 259};
+            const UINT topics[] = {261, 262, 201, 202, 203, 211, 217, 221, 222, 231, 241, 244, 249, 251, 252, 259};
+            for (int id : ids) Help(d, id);
+            ASSERT_EQ(Calls(), static_cast<int>(std::size(ids)));
+            for (size_t i = 0; i < std::size(ids); ++i) {
+                EXPECT_EQ(Log()->calls[i].caller, d);
+                EXPECT_EQ(Log()->calls[i].popup.idString, topics[i]) << ids[i];
+            }
+            Control{d, 259}.Click();
+            ASSERT_EQ(Calls(), static_cast<int>(std::size(ids)) + 1);
+            const FakeHelpCall& page = Log()->calls[std::size(ids)];
+            EXPECT_EQ(std::wstring(page.file), ExecutableDirectory() + L"\\Belfry.chm");
+            EXPECT_EQ(page.command, static_cast<UINT>(HH_DISPLAY_TOPIC));
+            EXPECT_STREQ(reinterpret_cast<const wchar_t*>(page.data), L"dialog.html#advanced");
+        }));
     });
 }
 

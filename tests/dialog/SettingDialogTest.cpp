@@ -1,13 +1,16 @@
 // The real settings dialog of the built module under Xvfb, driven from a second
 // thread: what it shows, how clicks change it, what OK stores and Cancel leaves.
 #include "dialog/DialogDriver.h"
+#include "support/ImportPatch.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <commdlg.h>
+#include <mmsystem.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -104,6 +107,33 @@ TEST_F(SettingDialogTest, WhatTheDialogShowsAtStart) {
         EXPECT_EQ(Stored(), rows[r].ini) << "Cancel stores nothing";
         module_.Reset();
     }
+}
+
+namespace {
+
+// What the module asked of the frame: the window, the flags, and whether the
+// help style was already set then.
+struct FrameCall { HWND window; UINT flags; bool helpStyle; };
+std::vector<FrameCall> FrameCalls;
+BOOL WINAPI RecordSetWindowPos(HWND window, HWND after, int x, int y, int cx, int cy, UINT flags) {
+    FrameCalls.push_back({window, flags, (::GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_CONTEXTHELP) != 0});
+    return ::SetWindowPos(window, after, x, y, cx, cy, flags);
+}
+
+} // namespace
+
+// SetWindowLongPtr's documentation: a change of cached frame data takes effect
+// only after SetWindowPos with SWP_FRAMECHANGED; Wine draws the ? without it.
+TEST_F(SettingDialogTest, TheCaptionsHelpButtonIsMadeKnownToTheFrame) {
+    Open(Ini("1", "0", "60", "0", ""));
+    PatchImport(module_.Get(), "SetWindowPos", reinterpret_cast<void*>(&RecordSetWindowPos));
+    FrameCalls.clear();
+    Setting([](HWND dialog) {
+        ASSERT_EQ(FrameCalls.size(), 1u);
+        EXPECT_EQ(FrameCalls[0].window, dialog);
+        EXPECT_EQ(FrameCalls[0].flags, static_cast<UINT>(SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER));
+        EXPECT_TRUE(FrameCalls[0].helpStyle) << "after the style was added";
+    });
 }
 
 TEST_F(SettingDialogTest, ClicksRefillTheIntervalsAndFollowTheEnablingRules) {
@@ -252,6 +282,44 @@ TEST_F(SettingDialogTest, TheDialogUsesTheCommonControlsOfItsManifest) {
     });
 }
 
+namespace {
+
+// The name the module last asked the sound player for; nothing is played.
+std::wstring PlayedName;
+BOOL WINAPI RecordSoundName(LPCWSTR name, HMODULE, DWORD flags) {
+    if (name != nullptr && (flags & SND_MEMORY) == 0) PlayedName = name;
+    return TRUE;
+}
+
+} // namespace
+
+// A path pasted with Explorer's quotes around it: OK and Test take one pair around
+// the whole name off, with the blanks around it; every other name is kept as typed.
+TEST_F(SettingDialogTest, OnePairOfQuotesAroundTheNameIsTakenOff) {
+    const struct { const wchar_t* typed; const wchar_t* name; const char* stored; } rows[] = {
+        {L"\"C:\\a b\\c.wav\"", L"C:\\a b\\c.wav", "C:\\a b\\c.wav"},
+        {L" \"C:\\x.wav\" ", L"C:\\x.wav", "C:\\x.wav"},
+        {L"C:\\a\"b.wav", L"C:\\a\"b.wav", "C:\\a\"b.wav"},
+        {L"\"C:\\a\" \"b.wav\"", L"\"C:\\a\" \"b.wav\"", "\"C:\\a\" \"b.wav\""},
+        {L"C:\\My Sounds\\bell .wav", L"C:\\My Sounds\\bell .wav", "C:\\My Sounds\\bell .wav"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "row " << (&row - rows));
+        Open(Ini("1", "0", "60", "0", "old.wav"));
+        PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
+        PlayedName = L"(none)";
+        EXPECT_EQ(Setting([&](HWND dialog) {
+                      Control{dialog, 114}.SetText(row.typed);
+                      Control{dialog, 116}.Click();
+                      EXPECT_EQ(PlayedName, row.name) << "Test";
+                      Control{dialog, IDOK}.Click();
+                  }),
+                  1);
+        EXPECT_EQ(Stored(), Ini("1", "0", "60", "0", row.stored)) << "OK";
+        module_.Reset();
+    }
+}
+
 // A name typed in the dialog comes back exactly, whatever the ANSI code page can
 // hold: the file turns UTF-16 when it must, keeping what else it held, and stays
 // ANSI when it need not. Runs in code pages 1252 and 932.
@@ -368,4 +436,270 @@ TEST_F(SettingDialogTest, OkWhileACrashedSavesCopyIsHeldWaitsForTheCopy) {
     for (const char* line : {"Enable=1\r\n", "WaveName=b.wav\r\n", "Volume=40\r\n", "[Other]\r\nk=1\r\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line;
     ::DeleteFileW(copy.c_str());
+}
+
+// ---- 詳細設定: the optional keys, opened by button 118 ------------------------
+
+namespace {
+
+// A file with a comment, another section before, and some optional keys.
+const std::string AdvancedBase = "; my settings\r\n[Other]\r\nKey=value\r\n" + Ini("1", "0", "60", "0", "bell.wav") +
+                                 "QuietWhenLocked=1\r\nOnTheSecond=1\r\nQuietDays=Sat\r\n";
+
+// base with one line replaced, or with line added at the end when old is empty.
+std::string Edited(const std::string& base, const std::string& old, const std::string& line) {
+    if (old.empty()) return base + line + "\r\n";
+    std::string text = base;
+    const size_t at = text.find(old + "\r\n");
+    return at == std::string::npos ? "(no " + old + ")" : text.replace(at, old.size(), line);
+}
+
+} // namespace
+
+TEST_F(SettingDialogTest, EachControlOfTheAdvancedDialogWritesItsKeyAndNothingElse) {
+    const struct { std::function<void(HWND)> change; std::string old, line; } rows[] = {
+        {[](HWND d) {
+             Control{d, 201}.Click();
+             Control{d, 202}.SetText(L"23:00");
+             Control{d, 203}.SetText(L" 7:00 ");
+         }, "", "QuietHours=23:00-07:00"},
+        {[](HWND d) { Control{d, 211}.Click(); }, "QuietDays=Sat", "QuietDays=Sat,Sun"},
+        {[](HWND d) { Control{d, 217}.Click(); }, "QuietDays=Sat", "QuietDays="},
+        {[](HWND d) { Control{d, 221}.Click(); }, "", "QuietWhenBusy=1"},
+        {[](HWND d) { Control{d, 222}.Click(); }, "QuietWhenLocked=1", "QuietWhenLocked=0"},
+        {[](HWND d) { Control{d, 231}.Slide(60); }, "", "Volume=60"},
+        {[](HWND d) { Control{d, 241}.SetText(L"C:\\h.wav"); }, "", "HourWaveName=C:\\h.wav"},
+        {[](HWND d) { Control{d, 242}.SetText(L" \"C:\\a b\\half.wav\" "); }, "", "HalfWaveName=C:\\a b\\half.wav"},
+        {[](HWND d) { Control{d, 243}.SetText(L"C:\\q.wav"); }, "", "QuarterWaveName=C:\\q.wav"},
+        {[](HWND d) { Control{d, 251}.Click(); }, "OnTheSecond=1", "OnTheSecond=0"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        Open(AdvancedBase);
+        EXPECT_EQ(Setting([&](HWND dialog) {
+                      EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND advanced) {
+                          row.change(advanced);
+                          Control{advanced, IDOK}.Click();
+                          for (int waited = 0; waited < 2000 && ::IsWindow(advanced); waited += 10) ::Sleep(10);
+                          EXPECT_FALSE(::IsWindow(advanced)) << "closed by its OK";
+                      }));
+                      Control{dialog, IDOK}.Click();
+                  }),
+                  1);
+        EXPECT_EQ(Stored(), Edited(AdvancedBase, row.old, row.line));
+        module_.Reset();  // the unload's save writes nothing more
+        EXPECT_EQ(Stored(), Edited(AdvancedBase, row.old, row.line)) << "after the unload";
+    }
+}
+
+TEST_F(SettingDialogTest, TheAdvancedDialogShowsTheModulesReadingAndOkWithoutAChangeWritesNothing) {
+    const std::string ini = Ini("1", "0", "60", "0", "bell.wav") +
+                            "QuietHours=22:30-6:00\r\nVolume=40\r\nHourWaveName=h.wav\r\nQuietDays=sat, Sunday\r\n"
+                            "QuietWhenBusy=2\r\nOnTheSecond= 1\r\n";
+    Open(ini);
+    Setting([&](HWND dialog) {
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND d) {
+            EXPECT_TRUE((Control{d, 201}.Checked()));
+            EXPECT_EQ((Control{d, 202}.Text()), L"22:30");
+            EXPECT_EQ((Control{d, 203}.Text()), L"06:00");
+            EXPECT_TRUE((Control{d, 202}.Enabled()));
+            for (int id = 211; id <= 217; ++id) EXPECT_EQ((Control{d, id}.Checked()), id == 211 || id == 217) << id;
+            EXPECT_TRUE((Control{d, 221}.Checked()));
+            EXPECT_FALSE((Control{d, 222}.Checked()));
+            EXPECT_EQ((Control{d, 231}.Position()), 40);
+            EXPECT_EQ((Control{d, 232}.Text()), L"40 %");
+            EXPECT_EQ((Control{d, 241}.Text()), L"h.wav");
+            EXPECT_EQ((Control{d, 242}.Text()), L"");
+            EXPECT_TRUE((Control{d, 251}.Checked()));
+            Control{d, IDOK}.Click();
+        }));
+        Control{dialog, IDOK}.Click();
+    });
+    EXPECT_EQ(Stored(), ini) << "nothing changed, nothing written";
+}
+
+TEST_F(SettingDialogTest, AValueTheModuleIgnoresShowsAsItsReadingAndKeepsItsText) {
+    const std::string ini = Ini("1", "0", "60", "0", "bell.wav") + "QuietHours=23:00~07:00\r\nVolume=60%\r\n";
+    Open(ini);
+    Setting([&](HWND dialog) {
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND d) {
+            EXPECT_FALSE((Control{d, 201}.Checked())) << "no quiet hours";
+            EXPECT_FALSE((Control{d, 202}.Enabled()));
+            EXPECT_EQ((Control{d, 231}.Position()), 100) << "full volume";
+            EXPECT_EQ((Control{d, 232}.Text()), L"100 %");
+            Control{d, 221}.Click();
+            Control{d, IDOK}.Click();
+        }));
+        Control{dialog, IDOK}.Click();
+    });
+    EXPECT_EQ(Stored(), ini + "QuietWhenBusy=1\r\n");
+}
+
+TEST_F(SettingDialogTest, CancelInEitherDialogLeavesTheFileAsItWas) {
+    const auto change = [](HWND d) {
+        Control{d, 221}.Click();
+        Control{d, 231}.Slide(10);
+        Control{d, 241}.SetText(L"C:\\x.wav");
+    };
+    Open(AdvancedBase);
+    EXPECT_EQ(Setting([&](HWND dialog) {
+                  EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND d) {
+                      change(d);
+                      Control{d, IDCANCEL}.Click();
+                  }));
+                  Control{dialog, IDOK}.Click();
+              }),
+              1);
+    EXPECT_EQ(Stored(), AdvancedBase) << "取消 in 詳細設定, 了解 in the settings dialog";
+    EXPECT_EQ(Setting([&](HWND dialog) {
+                  EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND d) {
+                      change(d);
+                      Control{d, IDOK}.Click();
+                  }));
+                  Control{dialog, IDCANCEL}.Click();
+              }),
+              0);
+    EXPECT_EQ(Stored(), AdvancedBase) << "了解 in 詳細設定, 取消 in the settings dialog";
+    module_.Reset();
+    EXPECT_EQ(Stored(), AdvancedBase) << "and the unload";
+}
+
+TEST_F(SettingDialogTest, ABadQuietTimeKeepsTheAdvancedDialogOpenOnThatField) {
+    Open(AdvancedBase);
+    Setting([&](HWND dialog) {
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND d) {
+            Control{d, 201}.Click();
+            const struct { const wchar_t *start, *end; int field; } rows[] = {
+                {L"25:00", L"07:00", 202}, {L"23:00", L"7", 203}, {L"23:60", L"07:00", 202}, {L"23:00", L"23:00", 203},
+            };
+            for (const auto& row : rows) {
+                Control{d, 202}.SetText(row.start);
+                Control{d, 203}.SetText(row.end);
+                Control{d, IDOK}.Click();
+                EXPECT_TRUE(::IsWindow(d)) << row.field;
+                EXPECT_EQ(FocusOf(d), (Control{d, row.field}.Window())) << row.field;
+            }
+            Control{d, IDCANCEL}.Click();
+        }));
+        Control{dialog, IDOK}.Click();
+    });
+    EXPECT_EQ(Stored(), AdvancedBase);
+}
+
+// Runs in code pages 1252 and 932: a name neither holds turns the file UTF-16.
+TEST_F(SettingDialogTest, AMomentsNameOutsideTheCodePageTurnsTheFileUtf16) {
+    const std::wstring name = L"C:\\音\\\U0001F514 hour.wav";
+    Open(AdvancedBase);
+    Setting([&](HWND dialog) {
+        DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND d) {
+            Control{d, 241}.SetText(name);
+            Control{d, IDOK}.Click();
+        });
+        Control{dialog, IDOK}.Click();
+    });
+    const std::string bytes = Stored();
+    EXPECT_TRUE(IsUtf16File(bytes));
+    const std::wstring text = DecodeProfile(bytes);
+    for (const std::wstring& line : {L"HourWaveName=" + name, std::wstring(L"; my settings"), std::wstring(L"Key=value"),
+                                     std::wstring(L"QuietDays=Sat"), std::wstring(L"OnTheSecond=1")})
+        EXPECT_NE(text.find(line + L"\r\n"), std::wstring::npos) << "lost a line";
+}
+
+namespace {
+
+// The image the module handed the sound player: when, and its frames.
+struct PlayedImage { uint64_t at; uint32_t frames, rate; };
+std::vector<PlayedImage> PlayedImages;
+BOOL WINAPI RecordImage(LPCWSTR sound, HMODULE, DWORD flags) {
+    FILETIME now;
+    ::GetSystemTimePreciseAsFileTime(&now);
+    if (sound == nullptr || (flags & SND_MEMORY) == 0) return TRUE;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(sound);
+    uint32_t riff, rate, data;
+    uint16_t block;
+    std::memcpy(&riff, bytes + 4, 4);
+    std::memcpy(&rate, bytes + 24, 4);
+    std::memcpy(&block, bytes + 32, 2);
+    for (uint32_t at = 12; at + 8 <= riff + 8;) {
+        uint32_t size;
+        std::memcpy(&size, bytes + at + 4, 4);
+        if (std::memcmp(bytes + at, "data", 4) == 0) {
+            std::memcpy(&data, bytes + at + 4, 4);
+            PlayedImages.push_back({static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime, data / block, rate});
+            break;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return TRUE;
+}
+
+// 0.1 s of 16-bit mono at 8000 Hz.
+std::string ShortWave() {
+    const uint32_t frames = 800, rate = 8000, data = frames * 2;
+    std::string wave = "RIFF";
+    const auto put = [&wave](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wave.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    put(36 + data, 4);
+    wave += "WAVEfmt ";
+    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
+    wave += "data";
+    put(data, 4);
+    for (uint32_t i = 0; i < frames; ++i) put(static_cast<uint32_t>((i % 16) * 1000), 2);
+    return wave;
+}
+
+} // namespace
+
+TEST_F(SettingDialogTest, ThePreviewLandsTheSoundOnTheNextWholeTenSeconds) {
+    TempFolder folder(L"preview");
+    const std::wstring wave = folder.Path() + L"\\hour.wav";
+    ASSERT_TRUE(WriteBytes(wave, ShortWave()));
+    Open(AdvancedBase);
+    PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordImage));
+    PlayedImages.clear();
+    std::wstring shown;
+    Setting([&](HWND dialog) {
+        DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND d) {
+            Control{d, 241}.SetText(wave);
+            Control{d, 252}.Click();
+            shown = Control{d, 253}.Text();
+        });
+    });
+    ASSERT_EQ(PlayedImages.size(), 1u);
+    const PlayedImage& image = PlayedImages[0];
+    // Silence first, then the sound's 800 frames: its first sample at the boundary.
+    ASSERT_GE(image.frames, 800u);
+    const uint64_t lands = image.at + (image.frames - 800ull) * 10'000'000 / image.rate;
+    const uint64_t tenSeconds = 100'000'000;
+    const uint64_t boundary = (lands + tenSeconds / 2) / tenSeconds * tenSeconds;
+    EXPECT_LT(lands > boundary ? lands - boundary : boundary - lands, 500'000u) << "within 50 ms of whole ten seconds";
+    EXPECT_GT(boundary, image.at) << "a boundary still to come";
+    FILETIME utc{static_cast<DWORD>(boundary), static_cast<DWORD>(boundary >> 32)};
+    SYSTEMTIME universal{}, local{};
+    ::FileTimeToSystemTime(&utc, &universal);
+    ::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    wchar_t expected[64];
+    std::swprintf(expected, 64, L"%02u:%02u:%02u に合わせて鳴らします", local.wHour, local.wMinute, local.wSecond);
+    EXPECT_EQ(shown, expected);
+}
+
+// A hand edit saved while the dialog is open, and read by the module for Test,
+// is no change of the user's: only the key changed in 詳細設定 is written.
+TEST_F(SettingDialogTest, AnEditOfTheFileWhileTheDialogIsOpenStays) {
+    const std::string ini = Ini("1", "0", "60", "0", "bell.wav") + "Volume=40\r\n";
+    const std::string edited = Ini("1", "0", "60", "0", "bell.wav") + "Volume=50\r\n";
+    Open(ini);
+    PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
+    Setting([&](HWND dialog) {
+        ASSERT_TRUE(WriteBytes(perUser_.Path(), edited));
+        ::Sleep(50);  // a write time of its own
+        Control{dialog, 116}.Click();  // Test reads the file's volume
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND d) {
+            Control{d, 221}.Click();
+            Control{d, IDOK}.Click();
+        }));
+        Control{dialog, IDOK}.Click();
+    });
+    EXPECT_EQ(Stored(), edited + "QuietWhenBusy=1\r\n");
 }

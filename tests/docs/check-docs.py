@@ -9,6 +9,8 @@
 - Version: the title that readme.txt and the help's first page show is the module's
   title string with the project's version; every version those documents and the
   README name is that version; the newest history entry is that version.
+- Clock: next to the time signal, each of the three documents tells how to set
+  the PC's clock now and how to see seconds in the taskbar clock.
 - Links: every page and anchor that the help's pages, contents and index point to
   exists.
 
@@ -98,6 +100,18 @@ if newest.returncode != 0:
     fail(f"help/history.txt: {newest.stderr.strip()}")
 elif newest.stdout.strip() != version:
     fail(f"the newest history entry is {newest.stdout.strip()}, the project's version {version}")
+
+# --- clock ----------------------------------------------------------------
+# The time signal is as right as the PC's clock: the two Windows settings that
+# set it and show its seconds, where the time signal is described.
+CLOCK_STEPS = ["「今すぐ同期」", "「システム トレイの時計に秒を表示する」"]
+for document in ["README.md", "package/readme.txt", "help/settings.html"]:
+    body = text(document)
+    for step in CLOCK_STEPS:
+        if step not in body:
+            fail(f"{document} does not tell the clock's step {step}")
+        elif "TimeSignal.wav" not in body[max(0, body.find(step) - 1500):body.find(step) + 1500]:
+            fail(f"{document} tells {step} away from the time signal")
 
 # --- links ----------------------------------------------------------------
 anchors = {}
