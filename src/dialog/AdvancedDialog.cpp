@@ -189,7 +189,7 @@ void Preview(HWND dialog, const AdvancedParam& param) {
     // Half a second to read and make the image before its lead-in begins.
     const uint64_t boundary = (PreciseFileTime() + lead + Second / 2) / TenSeconds * TenSeconds + TenSeconds;
     wchar_t text[PathUnits];
-    if (name[0] == L'\0' || !PlayMarkedImage(1, name, VolumeOf(dialog), boundary)) {
+    if (name[0] == L'\0' || PlayMarkedImage(1, name, VolumeOf(dialog), boundary) != ImagePlay::Started) {
         ::LoadStringW(param.instance, IDS_PREVIEW_REFUSED, text, PathUnits);
     } else {
         FILETIME utc{static_cast<DWORD>(boundary), static_cast<DWORD>(boundary >> 32)};
