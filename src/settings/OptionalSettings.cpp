@@ -208,7 +208,9 @@ bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, Settin
     if (SameStamp(now, known)) return false;
     // A file saved with a foreign mark while the module runs is turned first;
     // that replaces it, so it is stamped again.
-    const bool foreign = ReadProfileMark(path.text) != ProfileMark::None;
+    const ProfileMark mark = ReadProfileMark(path.text);
+    if (mark == ProfileMark::Unknown) return false;  // a read that failed: next minute again
+    const bool foreign = mark == ProfileMark::Foreign;
     if (foreign) {
         if (!retry.Due(now)) return false;
         if (!TurnForeignSettingsFile(path, LoadSettingsTexts(strings))) {

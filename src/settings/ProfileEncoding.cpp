@@ -169,6 +169,12 @@ ProfileMark ReadProfileMark(const wchar_t* path) {
                : ProfileMark::None;
 }
 
+bool KeptAsItStands(const wchar_t* path) {
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
+        path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && DecodeProfile(file.Get()).invalidUtf8;
+}
+
 ProfileTurn ConvertForeignProfile(const wchar_t* path) {
     const UniqueKernelHandle file = OpenForRewrite(path, OPEN_EXISTING);
     if (!file) return ProfileTurn::Failed;

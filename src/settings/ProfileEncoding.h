@@ -34,4 +34,8 @@ ProfileMark ReadProfileMark(const wchar_t* path);
 enum class ProfileTurn { Turned, Kept, Failed };
 ProfileTurn ConvertForeignProfile(const wchar_t* path);
 
+// Whether the file is one ConvertForeignProfile keeps as it stands, learnt by
+// reading it only: such a file needs no writable folder to be read.
+bool KeptAsItStands(const wchar_t* path);
+
 } // namespace tolltone

@@ -213,6 +213,7 @@ bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& text
     if (!path.valid) return true;
     const ProfileMark mark = ReadProfileMark(path.text);
     if (mark != ProfileMark::Foreign) return mark == ProfileMark::None;
+    if (KeptAsItStands(path.text)) return true;  // read as it stands, also where nothing may be written
     if (!texts.loaded) return false;
     const SettingsPath target = LinkTarget(path);
     if (!target.valid) return false;

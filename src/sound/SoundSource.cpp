@@ -34,6 +34,12 @@ SoundBytes ReadFileBytes(const wchar_t* name) {
     return bytes;
 }
 
+bool NamesNoFile(const wchar_t* name) {
+    if (::GetFileAttributesW(name) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
+}
+
 // The file an event of the user's sound scheme names, its environment strings
 // expanded (RRF_RT_REG_SZ takes an expandable string so); false for a name that
 // is no such event (a path never is) or an event without a file.
@@ -72,8 +78,11 @@ SoundBytes TurnFloat64File(const uint8_t* file, size_t size, const WaveChunks& c
 SoundBytes ReadPlayableSound(const wchar_t* name) {
     wchar_t schemeFile[MAX_PATH];
     const bool event = SchemeFile(name, schemeFile);
-    SoundBytes bytes = ReadFileBytes(event ? schemeFile : name);
-    if (!bytes.block && SchemeFile(DefaultSound, schemeFile)) bytes = ReadFileBytes(schemeFile);
+    const wchar_t* const file = event ? schemeFile : name;
+    SoundBytes bytes = ReadFileBytes(file);
+    // Only a name that names no file is the default sound to the platform; a file
+    // that is there but too large or held is its own sound, played by name.
+    if (!bytes.block && NamesNoFile(file) && SchemeFile(DefaultSound, schemeFile)) bytes = ReadFileBytes(schemeFile);
     if (!bytes.block || ParseWave(bytes.block.get(), bytes.size).kind != SampleKind::None) return bytes;
     const WaveChunks chunks = FindWaveChunks(bytes.block.get(), bytes.size);
     if (chunks.formatSize == 0) return {};

@@ -139,7 +139,6 @@ void DefineRows() {
     FAILS(SetTimer, 0, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(SystemTimeToTzSpecificLocalTime, FALSE, ERROR_INVALID_PARAMETER);
     FAILS(FileTimeToSystemTime, FALSE, ERROR_INVALID_PARAMETER);
-    FAILS(QueryUnbiasedInterruptTime, FALSE, ERROR_INVALID_PARAMETER);
     FAILS(PlaySoundW, FALSE, 0);
     FAILS(DialogBoxParamW, -1, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(GetOpenFileNameW, FALSE, 0);
@@ -447,7 +446,10 @@ int RunCase(const std::string& session) {
         }
         const std::string when = "10:0" + std::to_string(minute);
         const bool once = migrating && minute == 0 && strokes == 1;  // the old key's chime once an interval
-        Expect(peak <= StrokeSample * 50 / 100, when + " sounded louder than Volume=50");
+        // With the string table failing for good, the optional keys' names are
+        // unknown: the module plays as without them, at full volume.
+        const bool volumeUnknown = Persistent && TargetCalls >= 0 && std::string(Rows[TargetCalls].name) == "LoadStringW";
+        Expect(volumeUnknown || peak <= StrokeSample * 50 / 100, when + " sounded louder than Volume=50");
         Expect(strokes == 0 || strokes == 10 || once, when + " struck " + std::to_string(strokes));
     }
     Export<int(WINAPI*)(int)>(module, "ChangePortableMode")(1);

@@ -693,15 +693,24 @@ TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
         ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, entry.type, entry.file.c_str(),
                                     static_cast<DWORD>((entry.file.size() + 1) * 2)), 0);
     }
-    for (const wchar_t* name : {L"SystemAsterisk", L"NoSuchSoundAnywhere"}) {
-        SCOPED_TRACE(std::string(name, name + std::wcslen(name)));
+    // A file that is there but held without sharing is its own sound, not the
+    // default one: it cannot be struck, so the strike does not sound.
+    const std::wstring held = folder_.File(L"held.wav");
+    ASSERT_TRUE(WriteBytes(held, Wave(StrokeFrames)));
+    const UniqueKernelHandle holder = AdoptFileHandle(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    for (const std::wstring& name : {std::wstring(L"SystemAsterisk"), std::wstring(L"NoSuchSoundAnywhere"), held}) {
+        SCOPED_TRACE(std::string(name.begin(), name.end()));
         std::wstring text = Settings(L"SignalType=1\r\nInterval=3600");
         text.replace(text.find(wave_), wave_.size(), name);
         ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
         Start(VirtualSession::At(9, 59, 58));
         VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
-        ASSERT_EQ(VirtualSession::sounds.size(), 1u);
-        EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * StrokeFrames * 2) << "ten strokes of stroke.wav";
+        if (name == held) {
+            EXPECT_TRUE(VirtualSession::sounds.empty()) << "struck the default sound";
+        } else {
+            ASSERT_EQ(VirtualSession::sounds.size(), 1u);
+            EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * StrokeFrames * 2) << "ten strokes of stroke.wav";
+        }
         module_.Reset();
     }
     for (const auto& [key, was] : before) {
