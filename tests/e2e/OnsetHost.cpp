@@ -134,14 +134,24 @@ int wmain(int argc, wchar_t** argv) {
         // Each start falls at another millisecond of its second, as a user's would.
         const int64_t lead = ahead + (round * 379 % 1000) * (UnitsPerSecond / 1000);
         const int64_t boundary = first + round * step;
-        ClockOffset = boundary - lead - RealUtc();
+        const int64_t startUtc = RealUtc();
+        ClockOffset = boundary - lead - startUtc;
         const int64_t now = Qpc();
-        const int64_t boundaryQpc = now + static_cast<int64_t>(static_cast<double>(lead) * qpcPerUnit);
+        const int64_t expectedQpc = now + static_cast<int64_t>(static_cast<double>(lead) * qpcPerUnit);
         stop();
         start();
-        const double held = PumpUntil(boundaryQpc + listen, window);
+        const double held = PumpUntil(expectedQpc + listen, window);
+        // When the wall clock reached the boundary, on the counter: the two are
+        // read again at the round's end, so a wall clock that the system slews
+        // (as after a paused virtual machine) is followed, not taken at the
+        // counter's rate.
+        const int64_t endUtc = RealUtc(), endQpc = Qpc();
+        const int64_t boundaryQpc = endUtc > startUtc
+            ? now + static_cast<int64_t>(static_cast<double>(lead) * static_cast<double>(endQpc - now) /
+                                         static_cast<double>(endUtc - startUtc))
+            : expectedQpc;
         std::printf("boundary %d %lld end %lld held %.3f\n", round, static_cast<long long>(boundaryQpc),
-                    static_cast<long long>(boundaryQpc + listen), held);
+                    static_cast<long long>(expectedQpc + listen), held);
         std::fflush(stdout);
     }
     stop();
