@@ -23,10 +23,27 @@ ChimeChoice ChimeOf(const ChimeSettings& settings, const LocalClockReading& loca
     return {choice.waveName, settings.SignalType != 0 ? choice.strokes : 1};
 }
 
-// How long before the boundary the timer must run out for the minute at local.
-unsigned LeadMs(const ChimeSettings& settings, const LocalClockReading& local, ChimeEnvironment& env) {
+// How long before the boundary the timer must run out for the minute at local;
+// the image is asked for on the way. Pending: it is still being made, and its
+// mark is not known yet.
+unsigned LeadMs(const ChimeSettings& settings, const LocalClockReading& local, ChimeEnvironment& env,
+                SoundReadiness& readiness) {
+    readiness = SoundReadiness::NoImage;
     const ChimeChoice choice = ChimeOf(settings, local);
-    return SignalMarginMs + (choice.waveName != nullptr ? env.MarkMs(choice.waveName) : 0);
+    if (choice.waveName == nullptr) return SignalMarginMs;
+    unsigned markMs = 0;
+    readiness = env.PrepareSound(choice.strokes, choice.waveName, settings.Sounds.Volume, markMs);
+    return SignalMarginMs + (readiness == SoundReadiness::Ready ? markMs : 0);
+}
+
+// Looks again for the image of boundary soon, and never later than it could
+// still be started whole.
+void LookAgainFor(uint64_t boundary, uint64_t now, SignalState& state, ChimeEnvironment& env) {
+    state.preparing = true;
+    state.preparingMs = boundary;
+    const uint64_t until = boundary > now + SignalMarginMs ? boundary - now - SignalMarginMs : ShortestTimerMs;
+    env.SetChimeTimer(until < PreparePollMs ? (until > ShortestTimerMs ? static_cast<unsigned>(until) : ShortestTimerMs)
+                                            : PreparePollMs);
 }
 
 struct CheckOutcome {
@@ -68,44 +85,65 @@ CheckOutcome CheckSignal(const ChimeSettings& settings, int16_t& lastMinute, Sig
 
 // Sets the timer for the first boundary after both now and served (the
 // boundary a firing has just dealt with, which may not have come yet).
-int ArmSignalTimerAfter(const ChimeSettings& settings, ChimeEnvironment& env, uint64_t served) {
+int ArmSignalTimerAfter(const ChimeSettings& settings, SignalState& state, ChimeEnvironment& env, uint64_t served) {
     if (settings.Enable == 0) return 0;
     const uint64_t now = env.PreciseMs();
     const uint64_t boundary = NextBoundary(now > served ? now : served);
     LocalClockReading local;
-    const uint64_t lead = env.LocalAt(boundary, local) ? LeadMs(settings, local, env) : SignalMarginMs;
+    SoundReadiness readiness = SoundReadiness::NoImage;
+    const uint64_t lead = env.LocalAt(boundary, local) ? LeadMs(settings, local, env, readiness) : SignalMarginMs;
+    // Its mark decides when the timer runs out: not known before the image is.
+    if (readiness == SoundReadiness::Pending) {
+        LookAgainFor(boundary, now, state, env);
+        return 1;
+    }
     const uint64_t until = boundary - now;
     env.SetChimeTimer(until > lead + ShortestTimerMs ? static_cast<unsigned>(until - lead) : ShortestTimerMs);
     return 1;
 }
 
 // The key may have gone with a change of the file read at this firing.
-void ArmAfter(const ChimeSettings& settings, ChimeEnvironment& env, uint64_t served) {
-    if (settings.Sounds.OnTheSecond) ArmSignalTimerAfter(settings, env, served);
-    else ArmChimeTimer(settings, env);
+void ArmAfter(const ChimeSettings& settings, SignalState& state, ChimeEnvironment& env, uint64_t served) {
+    if (settings.Sounds.OnTheSecond) ArmSignalTimerAfter(settings, state, env, served);
+    else ArmChimeTimer(settings, state, env);
 }
 
 } // namespace
 
-int ArmSignalTimer(const ChimeSettings& settings, ChimeEnvironment& env) { return ArmSignalTimerAfter(settings, env, 0); }
+int ArmSignalTimer(const ChimeSettings& settings, SignalState& state, ChimeEnvironment& env) {
+    return ArmSignalTimerAfter(settings, state, env, 0);
+}
 
 void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState& state, ChimeEnvironment& env) {
     env.KillChimeTimer();
     if (state.pending) {
         const CheckOutcome checked = CheckSignal(settings, lastMinute, state, env);
-        if (!checked.armed) ArmAfter(settings, env, checked.served);
+        if (!checked.armed) ArmAfter(settings, state, env, checked.served);
         return;
     }
     const uint64_t now = env.PreciseMs();
+    if (state.preparing) {
+        // A look for an image: it serves nothing before its boundary, and
+        // after it (a busy host held it) the minute under way is dealt with
+        // below, as at any late firing.
+        state.preparing = false;
+        if (now < state.preparingMs) {
+            ArmAfter(settings, state, env, 0);
+            return;
+        }
+    }
     const uint64_t awake = env.AwakeMs();
     uint64_t boundary = NextBoundary(now);
     LocalClockReading local;
     bool known = env.LocalAt(boundary, local);
-    // Near the boundary no mark is needed to tell: the sound file is read for
-    // it only when the firing came farther ahead.
     const uint64_t until = boundary - now;
+    SoundReadiness readiness = SoundReadiness::NoImage;
     const bool forComing =
-        known && (until <= SignalMarginMs + SignalSlackMs || until <= LeadMs(settings, local, env) + SignalSlackMs);
+        known && (until <= LeadMs(settings, local, env, readiness) + SignalSlackMs || until <= SignalMarginMs + SignalSlackMs);
+    if (forComing && readiness == SoundReadiness::Pending) {
+        LookAgainFor(boundary, now, state, env);  // not served: it may still be made in time
+        return;
+    }
     if (!forComing) {
         boundary -= MinuteMs;  // late for the minute under way: it sounds at once
         known = env.LocalAt(boundary, local);
@@ -116,7 +154,11 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
         state.servedMs = boundary;
         lastMinute = static_cast<int16_t>(local.minute);  // for the default timing, should the key go
         const ChimeChoice choice = ChimeOf(settings, local);
-        if (choice.waveName != nullptr && !IsQuietMinute(settings.Quiet, local, env)) {
+        unsigned markMs = 0;
+        // An image not made by its boundary does not sound: a mark off its
+        // second is worse than none.
+        if (choice.waveName != nullptr && !IsQuietMinute(settings.Quiet, local, env) &&
+            env.PrepareSound(choice.strokes, choice.waveName, settings.Sounds.Volume, markMs) != SoundReadiness::Pending) {
             const bool ahead = boundary > now;
             const bool played = env.PlayMarked(choice.strokes, choice.waveName, settings.Sounds.Volume, boundary);
             if (ahead) {
@@ -133,7 +175,7 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
     }
     if (!state.pending) {
         // A clock that cannot be read waits for the boundary after the coming one.
-        ArmAfter(settings, env, known ? boundary : NextBoundary(now));
+        ArmAfter(settings, state, env, known ? boundary : NextBoundary(now));
         return;
     }
     const uint64_t after = env.PreciseMs();

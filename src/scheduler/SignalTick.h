@@ -13,8 +13,8 @@
 namespace tolltone {
 
 inline constexpr uint64_t MinuteMs = 60000;
-// The timer runs out this long before the sound must start: the time to read
-// the file, build the image and hand it over, and a busy host's late message.
+// The timer runs out this long before the sound must start: the image made
+// ahead is handed over, and a busy host's message may come late.
 inline constexpr unsigned SignalMarginMs = 250;
 // A firing up to this much before its time still serves the coming minute; one
 // farther from it comes late for the minute under way, which sounds at once.
@@ -30,8 +30,13 @@ inline constexpr int64_t ClockMoveToleranceMs = 1500;
 inline constexpr unsigned ShortestTimerMs = 10;  // the platform raises shorter ones
 
 // The boundary last served, and a sound started ahead of its boundary (or, one
-// that cannot start ahead, due at it) waiting for the check.
+// that cannot start ahead, due at it) waiting for the check. Also, for either
+// timing, a timer set only to look again for an image still being made.
 struct SignalState {
+    bool preparing = false;  // on the second: the timer looks again for preparingMs's image
+    uint64_t preparingMs = 0;
+    bool waiting = false;    // default timing: waitMinute chimes once its image is ready
+    LocalClockReading waitMinute;
     uint64_t servedMs = 0;  // a minute is served once, told by its boundary
     bool pending = false;
     bool started = false;  // playing; else it is played by name at the check
@@ -41,7 +46,11 @@ struct SignalState {
     uint64_t firedAwakeMs = 0;  // and the awake count
 };
 
-int ArmSignalTimer(const ChimeSettings& settings, ChimeEnvironment& env);
+int ArmSignalTimer(const ChimeSettings& settings, SignalState& state, ChimeEnvironment& env);
+
+// The longest silence an image is put behind: a firing that serves the coming
+// minute comes at most this long before its sound must start.
+inline constexpr unsigned LongestLeadSilenceMs = SignalMarginMs + SignalSlackMs;
 
 // One firing of the timer on the second: the check of a pending sound, else the
 // coming minute's chime (or, fired late, the current minute's, at once).

@@ -1,8 +1,9 @@
 #include "scheduler/Win32ChimeEnvironment.h"
 
 #include "scheduler/ChimeRules.h"
+#include "scheduler/SignalTick.h"
 #include "scheduler/Win32UserActivity.h"
-#include "sound/ScaledSound.h"
+#include "sound/PreparedSound.h"
 #include "sound/SoundPlayer.h"
 
 #include <mmsystem.h>
@@ -42,21 +43,29 @@ void Win32ChimeEnvironment::KillChimeTimer() {
 // unplayable name sounds the default sound.
 void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) { PlayNamedSound(waveName, SND_ASYNC); }
 
+// Every image has room for the longest silence a mark may need, so one image
+// serves either timing.
+SoundReadiness Win32ChimeEnvironment::PrepareSound(int strokes, const wchar_t* waveName, int32_t volume,
+                                                   unsigned& markMs) {
+    switch (PrepareChimeSound(strokes, waveName, volume, LongestLeadSilenceMs, markMs)) {
+    case PrepareState::Ready: return SoundReadiness::Ready;
+    case PrepareState::Pending: return SoundReadiness::Pending;
+    case PrepareState::NoImage: break;
+    }
+    return SoundReadiness::NoImage;
+}
+
 // All strokes in one image, played once: their order cannot depend on what the
-// platform does inside its sound call. A sound that cannot be made an image
-// sounds by name only as a single stroke: a strike of ten heard as one would
-// tell a wrong hour, worse than none. One the platform refused is not asked
+// platform does inside its sound call. One the platform refused is not asked
 // for again.
 bool Win32ChimeEnvironment::StartStrikes(int strokes, const wchar_t* waveName) {
-    if (PlaySoundImage(strokes, waveName, FullVolume) == ImagePlay::NoImage && strokes == 1)
-        PlayNamedSound(waveName, SND_ASYNC);
-    return true;
+    return PlayPreparedSound(strokes, waveName, FullVolume, 0) != ImagePlay::NoImage;
 }
 
 // An image the platform refused counts as played: asking again, by name or at
 // full volume, would make it louder than the user set.
 bool Win32ChimeEnvironment::PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) {
-    return PlaySoundImage(strokes, waveName, volume) != ImagePlay::NoImage;
+    return PlayPreparedSound(strokes, waveName, volume, 0) != ImagePlay::NoImage;
 }
 
 UserActivity Win32ChimeEnvironment::QueryUserActivity() { return QueryWin32UserActivity(); }
@@ -92,10 +101,8 @@ bool Win32ChimeEnvironment::LocalAt(uint64_t ms, LocalClockReading& reading) {
     return true;
 }
 
-unsigned Win32ChimeEnvironment::MarkMs(const wchar_t* waveName) { return MarkMilliseconds(waveName); }
-
 bool Win32ChimeEnvironment::PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) {
-    return PlayMarkedImage(strokes, waveName, volume, boundaryMs * FileTimeUnitsPerMs) != ImagePlay::NoImage;
+    return PlayPreparedSound(strokes, waveName, volume, boundaryMs * FileTimeUnitsPerMs) != ImagePlay::NoImage;
 }
 
 void Win32ChimeEnvironment::StopMarked() { StopImageSound(); }

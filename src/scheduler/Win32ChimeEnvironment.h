@@ -18,13 +18,13 @@ public:
     void SetChimeTimer(unsigned elapseMs) override;
     void KillChimeTimer() override;
     void PlayOnce(const wchar_t* waveName) override;
+    SoundReadiness PrepareSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) override;
     bool StartStrikes(int strokes, const wchar_t* waveName) override;
     bool PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) override;
     UserActivity QueryUserActivity() override;
     uint64_t PreciseMs() override;
     uint64_t AwakeMs() override;
     bool LocalAt(uint64_t ms, LocalClockReading& reading) override;
-    unsigned MarkMs(const wchar_t* waveName) override;
     bool PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) override;
     void StopMarked() override;
 

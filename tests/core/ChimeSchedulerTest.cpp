@@ -193,3 +193,62 @@ TEST(ChimeScheduler, OnlyTheMinuteNumberIsCompared) {
     ASSERT_EQ(env.strikes.size(), 1u);
     EXPECT_EQ(env.strikes[0].strokes, 11);
 }
+
+// The image a chime minute needs is asked for at the tick before it, so that
+// its minute only hands it over; a minute that needs none asks for nothing.
+TEST(PreparedChime, TheTickBeforeAChimeMinuteAsksForItsImage) {
+    const struct { int hour, minute; int32_t signalType; bool quiet; size_t asked; int strokes; } rows[] = {
+        {9, 59, 1, false, 1, 10},   // 10:00 strikes ten
+        {9, 58, 1, false, 0, 0},    // 9:59 does not chime
+        {9, 59, 0, false, 0, 0},    // once per interval at full volume plays by name
+        {9, 59, 1, true, 0, 0},     // 10:00 is in the quiet hours
+        {23, 59, 1, false, 1, 12},  // midnight, on the 12-hour clock
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.hour << ":" << row.minute);
+        FakeChimeEnvironment env;
+        ChimeSettings settings = Settings(3600, row.signalType, 0);
+        if (row.quiet) settings.Quiet.Hours = {10 * 60, 11 * 60};
+        env.SetClock(row.hour, row.minute, 0, 5);
+        int16_t lastMinute = -1;
+        ChimeTick(settings, lastMinute, env);
+        ASSERT_EQ(env.prepared.size(), row.asked);
+        if (row.asked != 0) {
+            EXPECT_EQ(env.prepared[0].strokes, row.strokes);
+        }
+    }
+}
+
+// An image still being made at its minute (a disk spinning up) plays once it
+// is ready while that minute lasts, once, and not at all after it.
+TEST(PreparedChime, AnImageNotReadyAtItsMinutePlaysWhenReadyWithinThatMinuteOnly) {
+    const struct { int readyAfterMs; size_t strikes; } rows[] = {
+        {5000, 1},   // ready at 10:00:05
+        {59000, 1},  // ready in the minute's last second
+        {61000, 0},  // the minute is over
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << "ready after " << row.readyAfterMs);
+        FakeChimeEnvironment env;
+        const ChimeSettings settings = Settings(3600, 1, 0);
+        env.pending.insert(L"C:\\chime.wav");
+        env.SetClock(10, 0, 0, 5);
+        int16_t lastMinute = -1;
+        ChimeTick(settings, lastMinute, env);
+        EXPECT_TRUE(env.strikes.empty());
+        EXPECT_EQ(env.timers.back(), PreparePollMs);
+        int elapsed = 0;
+        while (elapsed < 62000) {
+            const unsigned delay = env.timers.back();
+            env.Advance(static_cast<int>(delay));
+            elapsed += static_cast<int>(delay);
+            if (elapsed >= row.readyAfterMs) env.pending.clear();
+            ChimeTick(settings, lastMinute, env);
+        }
+        ASSERT_EQ(env.strikes.size(), row.strikes);
+        if (row.strikes != 0) {
+            EXPECT_EQ(env.strikes[0].strokes, 10) << "the hour it was for";
+        }
+        EXPECT_EQ(env.sleeps, 0) << "the host's thread never waits for it";
+    }
+}

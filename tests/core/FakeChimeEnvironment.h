@@ -4,8 +4,10 @@
 // and sound player that record what they were asked to do, and a user whose
 // state the test sets. The clock's day is a Tuesday unless told.
 #include "scheduler/ChimeTick.h"
+#include "scheduler/SignalTick.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,16 @@ public:
         played.emplace_back(waveName);
         events.push_back("play");
     }
+    // A sound named in pending is still being made; one not scalable has no image.
+    SoundReadiness PrepareSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) override {
+        prepared.push_back({strokes, waveName, volume});
+        markMs = 0;
+        if (pending.count(waveName) != 0) return SoundReadiness::Pending;
+        if (!scalable) return SoundReadiness::NoImage;
+        const auto mark = marks.find(waveName);
+        if (mark != marks.end()) markMs = mark->second;
+        return SoundReadiness::Ready;
+    }
     bool StartStrikes(int strokes, const wchar_t* waveName) override {
         strikes.push_back({strokes, waveName});
         events.push_back("strike");
@@ -79,10 +91,6 @@ public:
         reading = ReadingAt(static_cast<int>(ms) + zoneMs);
         return localKnown;
     }
-    unsigned MarkMs(const wchar_t* waveName) override {
-        const auto mark = marks.find(waveName);
-        return mark == marks.end() ? 0 : mark->second;
-    }
     bool PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) override {
         if (!scalable) return false;
         marked.push_back({strokes, waveName, volume, boundaryMs, PreciseMs()});
@@ -102,6 +110,9 @@ public:
     std::vector<std::string> events;
     std::vector<MarkedPlay> marked;
     std::map<std::wstring, unsigned> marks;  // ms to each sound's mark
+    std::set<std::wstring> pending;          // sounds whose image is not made yet
+    std::vector<ScaledPlay> prepared;        // every image asked for
+    SignalState state;                       // for the calls that do not name one
     bool localKnown = true;
     int zoneMs = 0;  // the zone's bias, for LocalAt
 
@@ -115,5 +126,13 @@ private:
     uint64_t awakeMs_ = 1'000'000;
     int day_ = 2;
 };
+
+// The scheduler's calls with the fake's own tick state, for rows that keep none.
+inline int ArmChimeTimer(const ChimeSettings& settings, FakeChimeEnvironment& env) {
+    return tolltone::ArmChimeTimer(settings, env.state, env);
+}
+inline void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, FakeChimeEnvironment& env) {
+    tolltone::ChimeTick(settings, lastMinute, env.state, env);
+}
 
 } // namespace tolltone::fakes

@@ -31,7 +31,7 @@ struct Session {
     ChimeSettings settings;
     FakeChimeEnvironment env;
     int16_t lastMinute = -1;
-    SignalState pending;
+    SignalState& pending = env.state;
 
     // Fires the timer at the clock's time plus the delay it was last set to.
     void FireAsSet() {
@@ -135,37 +135,40 @@ TEST(SignalTick, LateFiringSoundsTheMinuteUnderWayAtOnceAndOnlyOnce) {
 }
 
 TEST(SignalTick, SoundThatCannotStartAheadPlaysByNameAtTheBoundaryNeverBefore) {
-    Session s(OnTheSecond(3600, 1));
+    Session s(OnTheSecond(3600, 0));
     s.env.scalable = false;
     s.env.SetClock(9, 59, 59, 750);
     SignalTick(s.settings, s.lastMinute, s.pending, s.env);
-    EXPECT_TRUE(s.env.strikes.empty());
+    EXPECT_TRUE(s.env.played.empty());
     s.env.SetClock(9, 59, 59, 995);  // a timer that ran out a tick early
     SignalTick(s.settings, s.lastMinute, s.pending, s.env);
-    EXPECT_TRUE(s.env.strikes.empty());
+    EXPECT_TRUE(s.env.played.empty());
     EXPECT_EQ(s.env.timers.back(), 5 + CheckDelayMs);
     s.FireAsSet();
-    ASSERT_EQ(s.env.strikes.size(), 1u);
-    EXPECT_EQ(s.env.strikes[0].strokes, 10);
+    EXPECT_EQ(s.env.played, std::vector<std::wstring>{L"chime.wav"});
 }
 
+// A strike of ten that cannot be an image never sounds as one stroke by name:
+// a wrong count is worse than none.
 TEST(SignalTick, SoundDueByNamePlaysAtALateCheckOnlyWithinItsMinuteAndOnItsClock) {
-    const struct { int late, moved; size_t strikes; } rows[] = {
-        {270, 0, 1},
-        {2270, 0, 1},   // a busy host
-        {65270, 0, 0},  // the minute is over
-        {270, 2000, 0},  // the clock moved
+    const struct { int32_t signalType; int late, moved; size_t played; } rows[] = {
+        {0, 270, 0, 1},
+        {0, 2270, 0, 1},   // a busy host
+        {0, 65270, 0, 0},  // the minute is over
+        {0, 270, 2000, 0},  // the clock moved
+        {1, 270, 0, 0},     // ten strokes
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << "late " << row.late << " moved " << row.moved);
-        Session s(OnTheSecond(3600, 1));
+        Session s(OnTheSecond(3600, row.signalType));
         s.env.scalable = false;
         s.env.SetClock(9, 59, 59, 750);
         SignalTick(s.settings, s.lastMinute, s.pending, s.env);
         s.env.Advance(row.late);
         s.env.MoveClock(row.moved);
         SignalTick(s.settings, s.lastMinute, s.pending, s.env);
-        EXPECT_EQ(s.env.strikes.size(), row.strikes);
+        EXPECT_EQ(s.env.played.size(), row.played);
+        EXPECT_TRUE(s.env.strikes.empty());
     }
 }
 
@@ -177,4 +180,55 @@ TEST(SignalTick, UnknownLocalTimeSoundsNothing) {
     EXPECT_TRUE(s.env.marked.empty());
     EXPECT_FALSE(s.pending.pending);
     EXPECT_EQ(s.env.timers, std::vector<unsigned>{60000}) << "the boundary after the coming one, not a run of short timers";
+}
+
+// Its mark decides when the timer runs out, so while the image is being made
+// the timer only looks again; once it is ready the mark lands as ever.
+TEST(PreparedSignal, TheTimerLooksAgainUntilTheImageIsReadyThenRunsOutByItsMark) {
+    Session s(OnTheSecond(3600, 1));
+    s.env.marks[L"chime.wav"] = 3000;
+    s.env.pending.insert(L"chime.wav");
+    s.env.SetClock(9, 59, 0);
+    ArmChimeTimer(s.settings, s.env);
+    EXPECT_EQ(s.env.timers.back(), PreparePollMs);
+    for (int look = 0; look < 4; ++look) s.FireAsSet();
+    EXPECT_TRUE(s.env.marked.empty()) << "a look serves nothing";
+    EXPECT_EQ(s.pending.servedMs, 0u);
+    s.env.pending.clear();
+    s.FireAsSet();
+    EXPECT_EQ(s.env.timers.back(), 60000 - 5 * PreparePollMs - 3000 - SignalMarginMs);
+    s.FireAsSet();
+    ASSERT_EQ(s.env.marked.size(), 1u);
+    EXPECT_EQ(s.env.marked[0].boundaryMs, At(10, 0, 0));
+    EXPECT_EQ(s.env.marked[0].strokes, 10);
+}
+
+// A mark that cannot land on its second does not sound that minute: an image
+// ready only after its boundary is not played late, and the next minute is
+// served as ever.
+TEST(PreparedSignal, AnImageNotReadyByItsBoundaryDoesNotSoundThatMinute) {
+    const struct { int readyAtMs; size_t marked; } rows[] = {
+        {At(9, 59, 59, 900), 1},  // ready 100 ms before: its lead-in partly past, the mark on time
+        {At(10, 0, 0, 300), 0},
+        {At(10, 0, 30), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.readyAtMs);
+        Session s(OnTheSecond(60, 1));
+        s.env.marks[L"chime.wav"] = 1000;
+        s.env.SetClock(9, 59, 50);
+        ArmChimeTimer(s.settings, s.env);
+        s.env.pending.insert(L"chime.wav");
+        while (s.env.PreciseMs() < At(10, 0, 59)) {
+            if (s.env.PreciseMs() >= static_cast<uint64_t>(row.readyAtMs)) s.env.pending.clear();
+            s.FireAsSet();
+        }
+        size_t forTen = 0;
+        for (const auto& play : s.env.marked) {
+            if (play.boundaryMs == At(10, 0, 0)) ++forTen;
+            EXPECT_LE(play.atMs, play.boundaryMs) << "never started after its boundary";
+        }
+        EXPECT_EQ(forTen, row.marked);
+        EXPECT_TRUE(s.env.played.empty() && s.env.strikes.empty() && s.env.scaled.empty());
+    }
 }
