@@ -38,6 +38,12 @@ public:
     HeapArray() = default;
     explicit HeapArray(size_t count)
         : items_(static_cast<T*>(ModuleHeap{}.Allocate(count > 0 ? count * sizeof(T) : 1))) {}
+    // Takes over a block of the process heap.
+    static HeapArray Adopt(T* items) {
+        HeapArray array;
+        array.items_ = items;
+        return array;
+    }
     HeapArray(const HeapArray&) = delete;
     HeapArray& operator=(const HeapArray&) = delete;
     HeapArray(HeapArray&& other) noexcept : items_(other.Release()) {}

@@ -185,11 +185,16 @@ void Preview(HWND dialog, const AdvancedParam& param) {
     constexpr uint64_t Second = 10'000'000, TenSeconds = 10 * Second;
     wchar_t name[PathUnits];
     MomentSound(dialog, param, 0, name);
-    const uint64_t lead = MarkMilliseconds(name) * uint64_t{10'000};
-    // Half a second to read and make the image before its lead-in begins.
+    // Read once: the image, with room for the longest wait for its time, gives its mark.
+    constexpr uint32_t RoomMs = 11'000;
+    ChimeImage image;
+    const bool made = name[0] != L'\0' && MakeChimeImage(1, name, VolumeOf(dialog), RoomMs, image);
+    const uint64_t lead = made ? ImageMarkMs(image) * uint64_t{10'000} : 0;
+    // Half a second to hand the image over before its lead-in begins.
     const uint64_t boundary = (PreciseFileTime() + lead + Second / 2) / TenSeconds * TenSeconds + TenSeconds;
     wchar_t text[PathUnits];
-    if (name[0] == L'\0' || PlayMarkedImage(1, name, VolumeOf(dialog), boundary) != ImagePlay::Started) {
+    if (!made || !CanLandOnBoundary(image) || PlayChimeImage(image, boundary) != ImagePlay::Started) {
+        FreeChimeImage(image);
         ::LoadStringW(param.instance, IDS_PREVIEW_REFUSED, text, PathUnits);
     } else {
         FILETIME utc{static_cast<DWORD>(boundary), static_cast<DWORD>(boundary >> 32)};

@@ -13,7 +13,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept;
 // next minute reads it again.
 int ArmWithRetry(ChimeModule& module) {
     Win32ChimeEnvironment environment(module.ParentWindow, module.TimerWindow, ChimeTimerProc);
-    const int armed = ArmChimeTimer(static_cast<const ChimeSettings&>(module), environment);
+    const int armed = ArmChimeTimer(static_cast<const ChimeSettings&>(module), module.Signal, environment);
     if (armed == 0 && module.SettingsUnread) environment.SetChimeTimer(ArmDelayMs(environment.Now().second));
     return armed;
 }
@@ -37,7 +37,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     if (module->Sounds.OnTheSecond || module->Signal.pending)
         SignalTick(*module, module->LastMinute, module->Signal, environment);
     else
-        ChimeTick(*module, module->LastMinute, environment);
+        ChimeTick(*module, module->LastMinute, module->Signal, environment);
 }
 
 } // namespace
@@ -51,6 +51,8 @@ int ArmChimeTimer(ChimeModule& module) {
         module.LastMinute = -1;
     }
     module.Signal.pending = false;
+    module.Signal.preparing = false;
+    module.Signal.waiting = false;
     return ArmWithRetry(module);
 }
 

@@ -4,6 +4,7 @@
 #include "module/ModuleSettings.h"
 
 #include "base/ModuleHeap.h"
+#include "sound/PreparedSound.h"
 #include "sound/SoundPlayer.h"
 
 namespace tolltone {
@@ -23,12 +24,16 @@ BOOL AttachModule(HINSTANCE instance) {
     return TRUE;
 }
 
-// Runs under the loader lock, on the thread that unloads the module (no thread
-// of ours exists: the platform's player plays our sounds). Nothing here loads a
-// library, takes a shell lock or waits on another thread: the settings file
-// and the texts of the save were found ahead.
+// Runs under the loader lock, on the thread that unloads the module. Nothing
+// here loads a library or takes a shell lock: the settings file and the texts
+// of the save were found ahead. The one wait is for the sound worker's callback
+// to return, which loads nothing and takes no lock of the loader's; a read it
+// waits on is cancelled.
 void DetachModule(bool processEnding) {
-    if (!processEnding) LeaveSoundAtUnload();
+    if (!processEnding) {
+        StopPreparingSounds();
+        LeaveSoundAtUnload();
+    }
     ChimeModule* module = CurrentModule;
     if (module == nullptr) return;
     StopChimeTimer(*module);

@@ -4,13 +4,12 @@
 #include "settings/SoundSettings.h"
 #include "sound/SoundPlayer.h"
 #include "sound/SoundSource.h"
-#include "sound/WaveImage.h"
 
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cstring>
 #include <utility>
-
 
 namespace tolltone {
 namespace {
@@ -19,8 +18,7 @@ namespace {
 // fit. A larger image is not made.
 constexpr uint64_t LargestImage = 64 << 20;
 constexpr uint64_t FileTimeUnitsPerSecond = 10'000'000;
-// A sound is started at most a minute ahead of its boundary.
-constexpr uint64_t LongestLeadSeconds = 60;
+constexpr size_t RiffAndFormatHeader = 12 + 8;  // where an image's format chunk begins
 
 } // namespace
 
@@ -37,61 +35,92 @@ uint64_t PreciseFileTime() {
     return static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
 }
 
-unsigned MarkMilliseconds(const wchar_t* waveName) {
-    const SoundBytes file = ReadPlayableSound(waveName);
-    if (!file.block) return 0;
-    const WaveLayout layout = ParseWave(file.block.get(), file.size);
-    if (layout.kind == SampleKind::None || !IsMarkableRate(layout.frameRate)) return 0;
-    const uint64_t frame = UsableMarkFrame(layout, FindCueFrame(file.block.get(), file.size));
-    return static_cast<unsigned>((frame * 1000 + layout.frameRate - 1) / layout.frameRate);
+void FreeChimeImage(ChimeImage& image) {
+    ModuleHeap{}.Free(image.block);
+    image = ChimeImage{};
 }
 
-ImagePlay PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
-    const SoundBytes file = ReadPlayableSound(waveName);
-    if (!file.block) return ImagePlay::NoImage;
-    const uint8_t* bytes = file.block.get();
-    const WaveLayout layout = ParseWave(bytes, file.size);
-    if (layout.kind == SampleKind::None) return ImagePlay::NoImage;
-    if (boundary != 0 && !IsMarkableRate(layout.frameRate)) return ImagePlay::NoImage;  // its time cannot be told
-    if (volume <= 0) return ImagePlay::Started;
-    // Without a boundary (the default timing) no clock is read and no mark looked for.
-    const uint64_t mark = boundary != 0 ? UsableMarkFrame(layout, FindCueFrame(bytes, file.size)) : 0;
-    // Frames from now to the boundary, rounded up: the mark never comes early.
-    const auto framesUntil = [&](uint64_t at) -> uint64_t {
-        if (at >= boundary) return 0;
-        return ((boundary - at) * layout.frameRate + FileTimeUnitsPerSecond - 1) / FileTimeUnitsPerSecond;
-    };
+unsigned ImageMarkMs(const ChimeImage& image) {
+    const uint32_t rate = image.layout.frameRate;
+    if (!IsMarkableRate(rate)) return 0;
+    return static_cast<unsigned>((static_cast<uint64_t>(image.markFrame) * 1000 + rate - 1) / rate);
+}
+
+bool BuildChimeImage(const uint8_t* file, size_t size, int strokes, int32_t volume, uint32_t roomMs, ChimeImage& image) {
+    image = ChimeImage{};
+    const WaveLayout layout = ParseWave(file, size);
+    if (layout.kind == SampleKind::None) return false;
+    const bool timed = IsMarkableRate(layout.frameRate);
+    image.layout = layout;
+    image.strokes = strokes;
+    image.markFrame = timed ? UsableMarkFrame(layout, FindCueFrame(file, size)) : 0;
+    if (volume <= 0) {
+        image.silent = true;
+        return true;
+    }
+    // A frame more than the room asks for: the mark is never early for want of it.
+    // Whole words of it, so that an image played at once leaves all of it out.
     ImageStart start;
+    if (timed) start.silenceFrames = static_cast<uint32_t>(uint64_t{roomMs} * layout.frameRate / 1000 + 1);
+    while ((uint64_t{start.silenceFrames} * layout.frameBytes) % 4 != 0) ++start.silenceFrames;
+    const size_t bytes = StrokeImageSize(layout, strokes, start, LargestImage);
+    if (bytes == 0) return false;
+    HeapArray<uint8_t> block(bytes);
+    if (!block) return false;
+    WriteStrokeImage(file, layout, volume, strokes, start, block.get());
+    image.block = block.Release();
+    image.bytes = bytes;
+    image.roomFrames = start.silenceFrames;
+    image.layout.formatOffset = RiffAndFormatHeader;
+    image.layout.dataOffset = ImageHeaderBytes(layout);
+    return true;
+}
+
+bool MakeChimeImage(int strokes, const wchar_t* waveName, int32_t volume, uint32_t roomMs, ChimeImage& image) {
+    const SoundBytes file = ReadPlayableSound(waveName);
+    return file.block && BuildChimeImage(file.block.get(), file.size, strokes, volume, roomMs, image);
+}
+
+ImagePlay PlayChimeImage(ChimeImage& taken, uint64_t boundary) {
+    ChimeImage image = taken;
+    taken = ChimeImage{};
+    HeapArray<uint8_t> block = HeapArray<uint8_t>::Adopt(image.block);
+    if (image.silent) return ImagePlay::Started;
+    const WaveLayout& layout = image.layout;
+    const uint64_t frameBytes = layout.frameBytes;
+    // Frames of the room left out in front: all of it when played at once.
+    uint64_t cut = image.roomFrames;
     const uint64_t now = boundary != 0 ? PreciseFileTime() : 0;
-    if (now < boundary) {  // else late: at once, from the start
-        const uint64_t lead = framesUntil(now);
-        const uint64_t longest = LongestLeadSeconds * layout.frameRate;
-        if (lead >= mark) start.silenceFrames = static_cast<uint32_t>(lead - mark > longest ? longest : lead - mark);
-        else start.skipFrames = static_cast<uint32_t>(mark - lead);
+    if (now < boundary && IsMarkableRate(layout.frameRate)) {
+        // Frames from now to the boundary, rounded up: the mark never comes early.
+        const uint64_t lead = ((boundary - now) * layout.frameRate + FileTimeUnitsPerSecond - 1) / FileTimeUnitsPerSecond;
+        if (lead >= image.markFrame) {
+            const uint64_t silence = lead - image.markFrame;
+            cut = silence < image.roomFrames ? image.roomFrames - silence : 0;
+        } else {
+            cut = image.roomFrames + (image.markFrame - lead);  // the lead-in already past
+        }
     }
-    const size_t size = StrokeImageSize(layout, strokes, start, LargestImage);
-    if (size == 0 || !RoomForImage(size)) return ImagePlay::NoImage;
-    HeapArray<uint8_t> image(size);
-    if (!image) return ImagePlay::NoImage;
-    WriteStrokeImage(bytes, layout, volume, strokes, start, image.get());
-    // The image took time to make: its silence is shortened by as much, the
-    // header moved on over what is left out.
-    size_t offset = 0;
-    const uint64_t lead = start.silenceFrames != 0 ? framesUntil(PreciseFileTime()) : 0;
-    const uint64_t wanted = lead > mark ? lead - mark : 0;
-    if (wanted < start.silenceFrames) {
-        uint32_t cut = start.silenceFrames - static_cast<uint32_t>(wanted);
-        while ((static_cast<size_t>(cut) * layout.frameBytes) % 4 != 0) --cut;  // the image stays aligned
-        offset = static_cast<size_t>(cut) * layout.frameBytes;
-        start.silenceFrames -= cut;
-        WriteImageHeader(bytes, layout, ImageDataBytes(layout, strokes, start), image.get() + offset);
-    }
-    return PlayImageSound(std::move(image), size, offset, ImageMilliseconds(layout, strokes, start)) ? ImagePlay::Started
-                                                                                               : ImagePlay::Refused;
+    while ((cut * frameBytes) % 4 != 0) --cut;  // the image stays aligned; less cut is later, never early
+    const size_t offset = static_cast<size_t>(cut * frameBytes);
+    const size_t header = ImageHeaderBytes(layout);
+    const uint64_t dataBytes = image.bytes - offset - header;
+    // The header moves on over what is left out; its format is copied first,
+    // as the two places may overlap.
+    uint8_t format[wave_detail::LargestFormatChunk];
+    std::memcpy(format, image.block + layout.formatOffset, layout.formatSize);
+    WaveLayout moved = layout;
+    moved.formatOffset = 0;
+    WriteImageHeader(format, moved, dataBytes, image.block + offset);
+    const uint64_t rate = layout.frameRate;
+    const uint64_t milliseconds = rate != 0 ? (dataBytes / frameBytes * 1000 + rate - 1) / rate : 0;
+    return PlayImageSound(std::move(block), image.bytes, offset, milliseconds) ? ImagePlay::Started : ImagePlay::Refused;
 }
 
 ImagePlay PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {
-    return PlayMarkedImage(strokes, waveName, volume, 0);
+    ChimeImage image;
+    if (!MakeChimeImage(strokes, waveName, volume, 0, image)) return ImagePlay::NoImage;
+    return PlayChimeImage(image, 0);
 }
 
 // No SND_FILENAME and no SND_NODEFAULT at full volume, as for the chime: system

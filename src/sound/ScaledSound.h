@@ -1,8 +1,11 @@
 #pragma once
 // Playing a sound file as one image in memory: the file is read, its samples
 // (scaled to the module's own volume, or as they are) copied once per stroke,
-// back to back, and the image played by the sound player. Nothing of the
-// launcher's or the system's volume is touched.
+// back to back, behind room for silence, and the image played by the sound
+// player. Nothing of the launcher's or the system's volume is touched.
+#include "sound/WaveImage.h"
+
+#include <cstddef>
 #include <cstdint>
 
 namespace tolltone {
@@ -12,25 +15,49 @@ namespace tolltone {
 // answer, not asked for again. NoImage: none could be made, nothing was done.
 enum class ImagePlay : uint8_t { Started, Refused, NoImage };
 
+// An image made ahead: its header, room for roomFrames of silence, then the
+// strokes. Started later, its header moves on over the silence it does not
+// need (or into the lead-in already past), so the silence ends on its time.
+struct ChimeImage {
+    uint8_t* block = nullptr;  // of the process heap
+    size_t bytes = 0;
+    WaveLayout layout;  // of one stroke; its format chunk is the block's own
+    uint32_t roomFrames = 0;
+    uint32_t markFrame = 0;  // of the first stroke, 0 without a usable cue point
+    int strokes = 0;
+    bool silent = false;  // volume 0: a sound that plays nothing
+};
+
+void FreeChimeImage(ChimeImage& image);
+
+// From the image's start to its mark, in milliseconds rounded up.
+unsigned ImageMarkMs(const ChimeImage& image);
+
+// Makes the image of strokes copies of the WAV file of size bytes at volume
+// percent, behind room for roomMs of silence; false when it cannot be one (not
+// a WAV whose samples can be copied, too large, no memory).
+bool BuildChimeImage(const uint8_t* file, size_t size, int strokes, int32_t volume, uint32_t roomMs, ChimeImage& image);
+
+// Reads waveName (the file the platform would play for it, decoded when the
+// platform has a codec for it) and makes its image, on the calling thread.
+bool MakeChimeImage(int strokes, const wchar_t* waveName, int32_t volume, uint32_t roomMs, ChimeImage& image);
+
+// Whether the image can be started against a boundary (its rate tells time).
+inline bool CanLandOnBoundary(const ChimeImage& image) { return IsMarkableRate(image.layout.frameRate); }
+
+// Plays the image so that its mark (or its first sample) lands on boundary (of
+// PreciseFileTime): after the silence that is left, or without the part of its
+// lead-in already past; a boundary already past, or 0, plays it at once from
+// its start. The image is taken over in every case.
+ImagePlay PlayChimeImage(ChimeImage& image, uint64_t boundary);
+
 // Plays waveName strokes times, each stroke right after the one before, at
-// volume percent; at 0 plays nothing (Started). NoImage when waveName is no
-// readable file of at most 16 MiB, not a WAV whose samples can be copied (PCM
-// of 8, 16, 24 or 32 bits, or 32-bit float), or too large for one image of its
-// strokes: the caller may play the name as it is.
+// volume percent, at once; at 0 plays nothing (Started). NoImage when it cannot
+// be an image: the caller may play the name as it is.
 ImagePlay PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume);
 
 // The platform's precise clock: 100 ns units of UTC.
 uint64_t PreciseFileTime();
-
-// From the start of waveName to its first cue point (within its first 30 s), in
-// milliseconds rounded up; 0 without one or for a sound PlaySoundImage refuses.
-unsigned MarkMilliseconds(const wchar_t* waveName);
-
-// As PlaySoundImage, started now so that the sound's mark (or its first sample)
-// lands on boundary (of PreciseFileTime): after silence, or without the part
-// of its lead-in that is already past. A boundary already past plays it at once
-// from its start; boundary 0 plays it at once without reading a clock.
-ImagePlay PlayMarkedImage(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary);
 
 // The dialog's Test button: at full volume exactly as always, else scaled; by
 // name only when it cannot be an image.

@@ -17,18 +17,32 @@ constexpr wchar_t SchemeKey[] = L"AppEvents\\Schemes\\Apps\\.Default\\";
 constexpr wchar_t CurrentKey[] = L"\\.Current";
 constexpr wchar_t DefaultSound[] = L".Default";
 
-SoundBytes ReadFileBytes(const wchar_t* name) {
+// Unreadable: the file is there but an open, its size or its read failed (a
+// moment's sharing violation, a scanner, a disk that does not answer); the
+// bytes are empty then, as for a file too large.
+SoundBytes ReadFileBytes(const wchar_t* name, bool& unreadable) {
     SoundBytes bytes;
+    unreadable = false;
     const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(name, GENERIC_READ,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER length{};
-    if (!file || !::GetFileSizeEx(file.Get(), &length) || length.QuadPart <= 0 || length.QuadPart > LargestScaledFile)
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        unreadable = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_INVALID_NAME;
         return bytes;
+    }
+    LARGE_INTEGER length{};
+    if (!::GetFileSizeEx(file.Get(), &length)) {
+        unreadable = true;
+        return bytes;
+    }
+    if (length.QuadPart <= 0 || length.QuadPart > LargestScaledFile) return bytes;
     HeapArray<uint8_t> block(static_cast<size_t>(length.QuadPart));
     DWORD read = 0;
     if (!block || !::ReadFile(file.Get(), block.get(), static_cast<DWORD>(length.QuadPart), &read, nullptr) ||
-        read != static_cast<DWORD>(length.QuadPart))
+        read != static_cast<DWORD>(length.QuadPart)) {
+        unreadable = true;
         return bytes;
+    }
     bytes.block = std::move(block);
     bytes.size = read;
     return bytes;
@@ -75,20 +89,37 @@ SoundBytes TurnFloat64File(const uint8_t* file, size_t size, const WaveChunks& c
 
 // As the platform plays a name without SND_FILENAME: an event of the scheme by
 // its file, else the file itself, else the scheme's default sound.
-SoundBytes ReadPlayableSound(const wchar_t* name) {
+SoundRead ReadSoundFile(const wchar_t* name, SoundBytes& bytes) {
+    bytes = SoundBytes{};
     wchar_t schemeFile[MAX_PATH];
     const bool event = SchemeFile(name, schemeFile);
     const wchar_t* const file = event ? schemeFile : name;
-    SoundBytes bytes = ReadFileBytes(file);
+    bool unreadable = false;
+    bytes = ReadFileBytes(file, unreadable);
+    if (unreadable) return SoundRead::Unreadable;
     // Only a name that names no file is the default sound to the platform; a file
-    // that is there but too large or held is its own sound, played by name.
-    if (!bytes.block && NamesNoFile(file) && SchemeFile(DefaultSound, schemeFile)) bytes = ReadFileBytes(schemeFile);
-    if (!bytes.block || ParseWave(bytes.block.get(), bytes.size).kind != SampleKind::None) return bytes;
+    // that is there but too large is its own sound, played by name.
+    if (!bytes.block && NamesNoFile(file) && SchemeFile(DefaultSound, schemeFile)) {
+        bytes = ReadFileBytes(schemeFile, unreadable);
+        if (unreadable) return SoundRead::Unreadable;
+    }
+    if (!bytes.block) return SoundRead::NoSound;
+    if (ParseWave(bytes.block.get(), bytes.size).kind != SampleKind::None) return SoundRead::Read;
     const WaveChunks chunks = FindWaveChunks(bytes.block.get(), bytes.size);
-    if (chunks.formatSize == 0) return {};
-    if (IsFloat64(bytes.block.get() + chunks.formatOffset, chunks.formatSize))
-        return TurnFloat64File(bytes.block.get(), bytes.size, chunks);
-    return DecodeWithCodec(bytes.block.get(), bytes.size);
+    if (chunks.formatSize == 0) {
+        bytes = SoundBytes{};
+        return SoundRead::NoSound;
+    }
+    if (!IsFloat64(bytes.block.get() + chunks.formatOffset, chunks.formatSize)) return SoundRead::NeedsCodec;
+    bytes = TurnFloat64File(bytes.block.get(), bytes.size, chunks);
+    return bytes.block ? SoundRead::Read : SoundRead::NoSound;
+}
+
+SoundBytes ReadPlayableSound(const wchar_t* name) {
+    SoundBytes bytes;
+    const SoundRead read = ReadSoundFile(name, bytes);
+    if (read == SoundRead::NeedsCodec) return DecodeWithCodec(bytes.block.get(), bytes.size);
+    return read == SoundRead::Read ? std::move(bytes) : SoundBytes{};
 }
 
 } // namespace tolltone

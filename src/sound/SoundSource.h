@@ -15,6 +15,18 @@ struct SoundBytes {
     size_t size = 0;
 };
 
+// What a read of the file for a name found. Read: bytes hold a WAV whose
+// samples the module can scale. NeedsCodec: bytes hold a WAV the platform's
+// codecs may decode (DecodeWithCodec loads libraries: never on a worker the
+// unload may wait for). NoSound: no file the platform could play, one too
+// large, or no memory. Unreadable: the file is there but could not be read
+// now; a later read may succeed.
+enum class SoundRead : uint8_t { Read, NeedsCodec, NoSound, Unreadable };
+
+// Reads the file for name (the scheme's look-up included) without decoding
+// through a codec: it loads nothing, so it may run on any thread.
+SoundRead ReadSoundFile(const wchar_t* name, SoundBytes& bytes);
+
 // The file (at most 16 MiB) for name, as a WAV whose samples the module can
 // scale; empty when there is none (no file the platform could play, another
 // format that no codec of the platform decodes, no memory).

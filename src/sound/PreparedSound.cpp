@@ -1,0 +1,302 @@
+#include "sound/PreparedSound.h"
+
+#include "base/ModuleHeap.h"
+#include "base/PlatformLimits.h"
+#include "sound/SoundSource.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace tolltone {
+namespace {
+
+// A read that failed (a moment's sharing violation, a scanner holding the file)
+// is tried again a second later, while the minute ahead leaves time.
+constexpr int ReadAttempts = 8;
+constexpr DWORD RetryMs = 1000;
+// The unload cancels a read that waits this often until the worker has returned.
+constexpr DWORD CancelPollMs = 10;
+
+struct Request {
+    wchar_t name[PathUnits] = {};
+    int strokes = 0;
+    int32_t volume = 0;
+    uint32_t roomMs = 0;
+};
+
+// What a making gave: an image, the bytes of a file the codecs must decode, or
+// nothing.
+enum class Stage : uint8_t { Making, Ready, NoImage, NeedsCodec };
+
+struct Made {
+    Stage stage = Stage::NoImage;
+    ChimeImage image;
+    SoundBytes file;
+};
+
+// Shared by the host's thread and the worker, under lock. Only the host's
+// thread submits, replaces the request and takes the image; the worker makes
+// one request at a time and stores what it made only for the request still
+// wanted.
+struct Preparer {
+    SRWLOCK lock = SRWLOCK_INIT;
+    PTP_WORK work = nullptr;
+    HANDLE cancel = nullptr;  // set at unload: the worker's waits end
+    HANDLE done = nullptr;    // set by the pool once the callback has returned
+    bool running = false;     // submitted, and the worker has not yet found nothing left to do
+    bool started = false;     // the callback has begun: its return sets done
+    bool stopping = false;
+    HANDLE ioThread = nullptr;  // the worker's thread, for cancelling a read that waits
+    uint32_t wantedGeneration = 0;
+    uint32_t madeGeneration = 0;
+    Request wanted;
+    Stage stage = Stage::Making;
+    ChimeImage image;     // Ready
+    uint8_t* file = nullptr;  // NeedsCodec: the file as read
+    size_t fileSize = 0;
+};
+
+constinit Preparer Slot{};
+
+class Locked {
+public:
+    Locked() { ::AcquireSRWLockExclusive(&Slot.lock); }
+    ~Locked() { ::ReleaseSRWLockExclusive(&Slot.lock); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+};
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+    for (; *a == *b; ++a, ++b)
+        if (*a == L'\0') return true;
+    return false;
+}
+
+bool IsWanted(int strokes, const wchar_t* name, int32_t volume) {
+    return Slot.wanted.strokes == strokes && Slot.wanted.volume == volume && SameName(Slot.wanted.name, name);
+}
+
+// Under lock: what was made for an earlier request goes.
+void DropMade() {
+    FreeChimeImage(Slot.image);
+    ModuleHeap{}.Free(Slot.file);
+    Slot.file = nullptr;
+    Slot.fileSize = 0;
+}
+
+void FreeMade(Made& made) { FreeChimeImage(made.image); }
+
+bool Superseded(uint32_t generation) {
+    const Locked locked;
+    return Slot.stopping || generation != Slot.wantedGeneration;
+}
+
+Made BuildFrom(const Request& request, SoundRead read, SoundBytes file) {
+    Made made;
+    if (read == SoundRead::NeedsCodec) {
+        made.stage = Stage::NeedsCodec;
+        made.file = std::move(file);
+    } else if (read == SoundRead::Read &&
+               BuildChimeImage(file.block.get(), file.size, request.strokes, request.volume, request.roomMs, made.image)) {
+        made.stage = Stage::Ready;
+    }
+    return made;
+}
+
+// Find the file, read it, parse it, make the image: on the worker, a read that
+// failed is tried again while the request stands.
+Made Make(const Request& request, uint32_t generation, int attempts) {
+    for (int attempt = 1;; ++attempt) {
+        SoundBytes file;
+        const SoundRead read = ReadSoundFile(request.name, file);
+        if (read != SoundRead::Unreadable) return BuildFrom(request, read, std::move(file));
+        if (attempt >= attempts || Superseded(generation)) return Made{};
+        if (Slot.cancel == nullptr || ::WaitForSingleObject(Slot.cancel, RetryMs) != WAIT_TIMEOUT) return Made{};
+    }
+}
+
+// Under lock: keeps what was made if its request is still the one wanted.
+void Store(Made& made, uint32_t generation) {
+    if (Slot.stopping || generation != Slot.wantedGeneration) {
+        FreeMade(made);
+        return;
+    }
+    DropMade();
+    Slot.stage = made.stage;
+    Slot.image = made.image;
+    made.image = ChimeImage{};
+    Slot.fileSize = made.file.size;
+    Slot.file = made.file.block.Release();
+    Slot.madeGeneration = generation;
+}
+
+// The worker loads no library and takes no lock the unload holds: the unload
+// waits for it under the loader lock.
+void CALLBACK MakeSounds(PTP_CALLBACK_INSTANCE instance, void*, PTP_WORK) noexcept {
+    ::SetEventWhenCallbackReturns(instance, Slot.done);
+    HANDLE self = ::OpenThread(THREAD_TERMINATE, FALSE, ::GetCurrentThreadId());
+    {
+        const Locked locked;
+        Slot.started = true;
+        Slot.ioThread = self;
+    }
+    for (;;) {
+        Request request;
+        uint32_t generation = 0;
+        {
+            const Locked locked;
+            if (Slot.stopping || Slot.madeGeneration == Slot.wantedGeneration) {
+                Slot.running = false;
+                Slot.ioThread = nullptr;
+                break;
+            }
+            request = Slot.wanted;
+            generation = Slot.wantedGeneration;
+        }
+        Made made = request.name[0] != L'\0' ? Make(request, generation, ReadAttempts) : Made{};
+        const Locked locked;
+        Store(made, generation);
+    }
+    if (self != nullptr) ::CloseHandle(self);
+}
+
+// The pool's work item and its two events, made at the first sound that needs
+// an image; false when one of them cannot be had now.
+bool HaveWorker() {
+    if (Slot.work != nullptr) return true;
+    if (Slot.cancel == nullptr) Slot.cancel = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (Slot.done == nullptr) Slot.done = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    if (Slot.cancel == nullptr || Slot.done == nullptr) return false;
+    Slot.work = ::CreateThreadpoolWork(&MakeSounds, nullptr, nullptr);
+    return Slot.work != nullptr;
+}
+
+void Submit(const Request& request, uint32_t generation) {
+    if (HaveWorker()) {
+        // A callback that has just found nothing left may still be returning.
+        ::WaitForThreadpoolWorkCallbacks(Slot.work, FALSE);
+        ::ResetEvent(Slot.done);
+        {
+            const Locked locked;
+            Slot.running = true;
+            Slot.started = false;
+        }
+        ::SubmitThreadpoolWork(Slot.work);
+        return;
+    }
+    // No worker to be had (the system short of threads or events): made here,
+    // as before there was one, read once.
+    Made made = Make(request, generation, 1);
+    const Locked locked;
+    Store(made, generation);
+}
+
+// A file only the platform's codecs decode, read by the worker: decoded on the
+// host's thread, where loading their libraries is safe.
+void DecodeReadFile() {
+    SoundBytes file;
+    Request request;
+    uint32_t generation = 0;
+    {
+        const Locked locked;
+        if (Slot.stage != Stage::NeedsCodec || Slot.madeGeneration != Slot.wantedGeneration) return;
+        file.block = HeapArray<uint8_t>::Adopt(Slot.file);
+        file.size = Slot.fileSize;
+        Slot.file = nullptr;
+        Slot.fileSize = 0;
+        request = Slot.wanted;
+        generation = Slot.wantedGeneration;
+    }
+    const SoundBytes decoded = DecodeWithCodec(file.block.get(), file.size);
+    Made made;
+    if (decoded.block && BuildChimeImage(decoded.block.get(), decoded.size, request.strokes, request.volume,
+                                         request.roomMs, made.image))
+        made.stage = Stage::Ready;
+    const Locked locked;
+    Store(made, generation);
+}
+
+} // namespace
+
+PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t volume, uint32_t roomMs, unsigned& markMs) {
+    markMs = 0;
+    bool submit = false;
+    Request request;
+    uint32_t generation = 0;
+    {
+        const Locked locked;
+        if (!IsWanted(strokes, waveName, volume)) {
+            int at = 0;
+            for (; at < PathUnits - 1 && waveName[at] != L'\0'; ++at) Slot.wanted.name[at] = waveName[at];
+            Slot.wanted.name[at] = L'\0';
+            Slot.wanted.strokes = strokes;
+            Slot.wanted.volume = volume;
+            Slot.wanted.roomMs = roomMs;
+            ++Slot.wantedGeneration;
+            DropMade();
+            Slot.stage = Stage::Making;
+            submit = !Slot.running;
+            request = Slot.wanted;
+            generation = Slot.wantedGeneration;
+        }
+    }
+    if (submit) Submit(request, generation);
+    DecodeReadFile();
+    const Locked locked;
+    if (Slot.madeGeneration != Slot.wantedGeneration) return PrepareState::Pending;
+    switch (Slot.stage) {
+    case Stage::Ready: markMs = ImageMarkMs(Slot.image); return PrepareState::Ready;
+    case Stage::NoImage: return PrepareState::NoImage;
+    case Stage::Making:
+    case Stage::NeedsCodec: break;
+    }
+    return PrepareState::Pending;
+}
+
+ImagePlay PlayPreparedSound(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {
+    ChimeImage image;
+    {
+        const Locked locked;
+        if (!IsWanted(strokes, waveName, volume) || Slot.madeGeneration != Slot.wantedGeneration ||
+            Slot.stage != Stage::Ready || (boundary != 0 && !CanLandOnBoundary(Slot.image)))
+            return ImagePlay::NoImage;
+        image = Slot.image;
+        Slot.image = ChimeImage{};
+        // Played once: the next chime is made afresh, from the file as it is then.
+        Slot.wanted = Request{};
+        ++Slot.wantedGeneration;
+    }
+    return PlayChimeImage(image, boundary);
+}
+
+void StopPreparingSounds() {
+    if (Slot.work != nullptr) {
+        bool started = false;
+        {
+            const Locked locked;
+            Slot.stopping = true;
+            started = Slot.started;
+        }
+        ::SetEvent(Slot.cancel);
+        // A callback that began sets done when it returns; until then a read
+        // that waits on a disk or a share is cancelled, again and again, as
+        // the worker may be just about to issue it.
+        if (started)
+            while (::WaitForSingleObject(Slot.done, CancelPollMs) == WAIT_TIMEOUT) {
+                const Locked locked;
+                if (Slot.ioThread != nullptr) ::CancelSynchronousIo(Slot.ioThread);
+            }
+        // One submitted but not begun is cancelled; one beginning now finds
+        // stopping and returns at once.
+        ::WaitForThreadpoolWorkCallbacks(Slot.work, TRUE);
+        ::CloseThreadpoolWork(Slot.work);
+    }
+    if (Slot.cancel != nullptr) ::CloseHandle(Slot.cancel);
+    if (Slot.done != nullptr) ::CloseHandle(Slot.done);
+    DropMade();
+    Slot.work = nullptr;
+    Slot.cancel = Slot.done = nullptr;
+}
+
+} // namespace tolltone
