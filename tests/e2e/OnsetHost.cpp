@@ -8,6 +8,11 @@
 //   OnsetHost.exe ROUNDS AHEAD_MS LISTEN_MS STEP_MINUTES [CALIBRATION.wav]
 //
 // Round N starts AHEAD_MS plus (N * 379) % 1000 ms before its boundary.
+// With ONSET_SLOW_MS and ONSET_SLOW_DIR set, every file call of the module on
+// that folder (an open, a size, a read, attributes) first waits that long, as
+// on a disk spinning up or a share that does not answer; a wait ends early,
+// failing with ERROR_OPERATION_ABORTED, when the module cancels its thread's
+// I/O, as CancelSynchronousIo documents.
 #include "../support/ImportPatch.h"
 
 #include <windows.h>
@@ -39,6 +44,77 @@ void WINAPI ModuleLocalTime(SYSTEMTIME* local) {
     SYSTEMTIME utc;
     ::FileTimeToSystemTime(&now, &utc);
     ::SystemTimeToTzSpecificLocalTime(nullptr, &utc, local);
+}
+
+// ---- the slow folder ------------------------------------------------------
+
+DWORD SlowMs = 0;
+wchar_t SlowDir[MAX_PATH] = {};
+HANDLE SlowCancel = nullptr;
+std::vector<HANDLE> SlowHandles;  // opened on the slow folder
+CRITICAL_SECTION SlowLock;
+
+bool OnSlowFolder(const wchar_t* path) {
+    return SlowMs != 0 && path != nullptr && _wcsnicmp(path, SlowDir, wcslen(SlowDir)) == 0;
+}
+
+bool IsSlowHandle(HANDLE handle) {
+    ::EnterCriticalSection(&SlowLock);
+    bool slow = false;
+    for (HANDLE h : SlowHandles) slow = slow || h == handle;
+    ::LeaveCriticalSection(&SlowLock);
+    return slow;
+}
+
+// False when the wait was cancelled.
+bool WaitLikeADisk() {
+    if (::WaitForSingleObject(SlowCancel, SlowMs) != WAIT_OBJECT_0) return true;
+    ::ResetEvent(SlowCancel);
+    ::SetLastError(ERROR_OPERATION_ABORTED);
+    return false;
+}
+
+HANDLE WINAPI SlowCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD creation,
+                              DWORD flags, HANDLE pattern) {
+    if (!OnSlowFolder(name)) return ::CreateFileW(name, access, share, security, creation, flags, pattern);
+    if (!WaitLikeADisk()) return INVALID_HANDLE_VALUE;
+    const HANDLE file = ::CreateFileW(name, access, share, security, creation, flags, pattern);
+    ::EnterCriticalSection(&SlowLock);
+    if (file != INVALID_HANDLE_VALUE) SlowHandles.push_back(file);
+    ::LeaveCriticalSection(&SlowLock);
+    return file;
+}
+BOOL WINAPI SlowGetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
+    if (IsSlowHandle(file) && !WaitLikeADisk()) return FALSE;
+    return ::GetFileSizeEx(file, size);
+}
+BOOL WINAPI SlowReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped) {
+    if (IsSlowHandle(file) && !WaitLikeADisk()) return FALSE;
+    return ::ReadFile(file, buffer, bytes, read, overlapped);
+}
+DWORD WINAPI SlowGetFileAttributesW(LPCWSTR name) {
+    if (OnSlowFolder(name) && !WaitLikeADisk()) return INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(name);
+}
+BOOL WINAPI SlowCancelSynchronousIo(HANDLE thread) {
+    ::SetEvent(SlowCancel);
+    return ::CancelSynchronousIo(thread);
+}
+
+void InstallSlowFolder(HMODULE module) {
+    wchar_t ms[16] = {};
+    if (::GetEnvironmentVariableW(L"ONSET_SLOW_MS", ms, 16) == 0 ||
+        ::GetEnvironmentVariableW(L"ONSET_SLOW_DIR", SlowDir, MAX_PATH) == 0)
+        return;
+    SlowMs = static_cast<DWORD>(_wtoi(ms));
+    ::InitializeCriticalSection(&SlowLock);
+    SlowCancel = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    using tolltone::fakes::PatchImport;
+    PatchImport(module, "CreateFileW", reinterpret_cast<void*>(&SlowCreateFileW));
+    PatchImport(module, "GetFileSizeEx", reinterpret_cast<void*>(&SlowGetFileSizeEx));
+    PatchImport(module, "ReadFile", reinterpret_cast<void*>(&SlowReadFile));
+    PatchImport(module, "GetFileAttributesW", reinterpret_cast<void*>(&SlowGetFileAttributesW));
+    PatchImport(module, "CancelSynchronousIo", reinterpret_cast<void*>(&SlowCancelSynchronousIo));
 }
 
 // The module looks the precise clock up at run time.
@@ -88,6 +164,10 @@ std::vector<char> ReadFileBytes(const wchar_t* path) {
     return bytes;
 }
 
+double Milliseconds(int64_t counts) { return static_cast<double>(counts) * 1000.0 / static_cast<double>(QpcPerSecond()); }
+
+double LongestDispatch = 0;  // of the module's timer, in ms, this round
+
 // Runs the host's loop until the counter reaches until; gives the time the
 // module's timer messages held the thread in all, in ms.
 double PumpUntil(int64_t until, HWND window) {
@@ -99,8 +179,9 @@ double PumpUntil(int64_t until, HWND window) {
             const bool chime = message.message == WM_TIMER && message.hwnd == window && message.wParam == ChimeTimerId;
             const int64_t start = Qpc();
             ::DispatchMessageW(&message);
-            const double ms = static_cast<double>(Qpc() - start) * 1000.0 / static_cast<double>(QpcPerSecond());
+            const double ms = Milliseconds(Qpc() - start);
             if (chime) held += ms;
+            if (chime && ms > LongestDispatch) LongestDispatch = ms;
         }
     }
     return held;
@@ -120,6 +201,7 @@ int wmain(int argc, wchar_t** argv) {
     tolltone::fakes::PatchImport(module, "GetProcAddress", reinterpret_cast<void*>(&ModuleGetProcAddress));
     tolltone::fakes::PatchImport(module, "GetSystemTimeAsFileTime", reinterpret_cast<void*>(&ModulePreciseTime));
     tolltone::fakes::PatchImport(module, "GetLocalTime", reinterpret_cast<void*>(&ModuleLocalTime));
+    InstallSlowFolder(module);
     const int64_t first = TenOClockToday();
     ClockOffset = first - ahead - RealUtc();  // for the start-up calls
 
@@ -139,7 +221,10 @@ int wmain(int argc, wchar_t** argv) {
         const int64_t now = Qpc();
         const int64_t expectedQpc = now + static_cast<int64_t>(static_cast<double>(lead) * qpcPerUnit);
         stop();
+        const int64_t starting = Qpc();
         start();
+        const double startMs = Milliseconds(Qpc() - starting);
+        LongestDispatch = 0;
         const double held = PumpUntil(expectedQpc + listen, window);
         // When the wall clock reached the boundary, on the counter: the two are
         // read again at the round's end, so a wall clock that the system slews
@@ -150,12 +235,15 @@ int wmain(int argc, wchar_t** argv) {
             ? now + static_cast<int64_t>(static_cast<double>(lead) * static_cast<double>(endQpc - now) /
                                          static_cast<double>(endUtc - startUtc))
             : expectedQpc;
-        std::printf("boundary %d %lld end %lld held %.3f\n", round, static_cast<long long>(boundaryQpc),
-                    static_cast<long long>(expectedQpc + listen), held);
+        std::printf("boundary %d %lld end %lld held %.3f longest %.3f start %.3f\n", round,
+                    static_cast<long long>(boundaryQpc), static_cast<long long>(expectedQpc + listen), held,
+                    LongestDispatch, startMs);
         std::fflush(stdout);
     }
     stop();
+    const int64_t unloading = Qpc();
     ::FreeLibrary(module);
+    std::printf("unload %.3f\n", Milliseconds(Qpc() - unloading));
     if (argc > 5) {
         const std::vector<char> sound = ReadFileBytes(argv[5]);
         for (int play = 0; play < 8 && !sound.empty(); ++play) {

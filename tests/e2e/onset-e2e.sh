@@ -37,7 +37,8 @@ run() {  # ROUNDS AHEAD_MS LISTEN_MS STEP_MINUTES CALIBRATION_WAV|-, then onsets
     local rounds=$1 ahead=$2 listen=$3 step=$4 calibration=$5
     shift 5
     [ "$calibration" != - ] || calibration=""
-    (cd "$work/app" && HOME="$work/home" wine OnsetHost.exe "$rounds" "$ahead" "$listen" "$step" $calibration) \
+    (cd "$work/app" && HOME="$work/home" ONSET_SLOW_MS="${ONSET_SLOW_MS:-}" ONSET_SLOW_DIR="${ONSET_SLOW_DIR:-}" \
+        wine OnsetHost.exe "$rounds" "$ahead" "$listen" "$step" $calibration) \
         > "$work/host.log" 2>&1 || { cat "$work/host.log"; echo "FAIL [$scenario]: the host failed"; exit 1; }
     tr -d '\r' < "$work/host.log" > "$work/host.txt"
     python3 "$here/onsets.py" "$work/heard.stamps" "$work/host.txt" --label "$scenario" "$@"
@@ -65,6 +66,23 @@ time-signal | time-signal-position)  # the tone on the boundary, the first pip 3
     python3 "$here/../../scripts/make-wav.py" "$work/TimeSignal.wav" --voice signal --cue-field "$field"
     settings 0 60 "$(win "$work/TimeSignal.wav")" "OnTheSecond=1"
     run "${rounds:-3}" 3500 1000 1 - --warm --mark 0 60 --lead-in -3000 60
+    ;;
+slow-sound-disk)    # the sound on a disk that takes 3 s a call: made ahead, the mark still on its second
+    mkdir -p "$work/slow"
+    python3 "$here/../../scripts/make-wav.py" "$work/slow/TimeSignal.wav" --voice signal
+    settings 0 60 "$(win "$work/slow/TimeSignal.wav")" "OnTheSecond=1"
+    ONSET_SLOW_MS=3000 ONSET_SLOW_DIR="$(win "$work/slow")" \
+        run "${rounds:-3}" 15000 1000 1 - --warm --mark 0 60 --lead-in -3000 60 --longest 50
+    ;;
+stuck-share-unload) # a share that takes 25 s a call: no chime, and the unload cancels the worker's wait
+    mkdir -p "$work/slow"
+    python3 "$here/../../scripts/make-wav.py" "$work/slow/TimeSignal.wav" --voice signal
+    settings 1 60 "$(win "$work/slow/TimeSignal.wav")"
+    ONSET_SLOW_MS=25000 ONSET_SLOW_DIR="$(win "$work/slow")" run "${rounds:-1}" 3000 5000 1 - --silent
+    unload=$(sed -n 's/^unload //p' "$work/host.txt")
+    echo "[$scenario] the unload took ${unload:-?} ms"
+    python3 -c "import sys; sys.exit(0 if float('${unload:-1e9}') < 5000 else 1)" ||
+        { echo "FAIL [$scenario]: the unload waited for the share"; exit 1; }
     ;;
 time-signal-quiet)  # quiet hours over the minutes the mark lands on: not even a pip
     python3 "$here/../../scripts/make-wav.py" "$work/TimeSignal.wav" --voice signal

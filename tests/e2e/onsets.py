@@ -59,16 +59,19 @@ def main():
     parser.add_argument("--median", type=float)
     parser.add_argument("--lead-in", nargs=2, type=float)
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--longest", type=float)
     parser.add_argument("--warm", action="store_true")
     parser.add_argument("--label", default="onsets")
     args = parser.parse_args()
 
-    per_second, boundaries, calls, held = None, [], [], []
+    per_second, boundaries, calls, held, longest = None, [], [], [], []
     for line in open(args.hostlog):
         words = line.split()
-        if words[:1] == ["boundary"]:  # boundary N QPC end QPC held MS
+        if words[:1] == ["boundary"]:  # boundary N QPC end QPC held MS longest MS start MS
             boundaries.append((int(words[2]), int(words[4])))
             held.append(float(words[6]))
+            if len(words) > 10:
+                longest.append(max(float(words[8]), float(words[10])))
         elif words[:1] == ["call"]:
             calls.append(int(words[1]))
         elif words[:1] == ["qpc-per-second"]:
@@ -120,6 +123,10 @@ def main():
         at, tolerance = args.lead_in
         if any(firsts[i] is None or abs(firsts[i] - at) > tolerance for i in held_rounds):
             failures.append(f"a first onset not within {tolerance:g} ms of {at:+g} ms")
+    if longest:
+        print(f"[{args.label}] longest hold of the host's thread (a timer message or StartModule): {max(longest):.2f} ms")
+    if args.longest is not None and longest and max(longest) > args.longest:
+        failures.append(f"the host's thread held longer than {args.longest:g} ms at once")
     for failure in failures:
         print(f"[{args.label}] FAIL: {failure}")
     sys.exit(1 if failures else 0)

@@ -142,6 +142,13 @@ void DefineRows() {
     FAILS(PlaySoundW, FALSE, 0);
     FAILS(DialogBoxParamW, -1, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(GetOpenFileNameW, FALSE, 0);
+    // The sound worker: its work item, its events, its thread handle and its wait.
+    FAILS(CreateThreadpoolWork, 0, ERROR_NOT_ENOUGH_MEMORY);
+    FAILS(CreateEventW, 0, ERROR_NOT_ENOUGH_MEMORY);
+    FAILS(OpenThread, 0, ERROR_ACCESS_DENIED);
+    FAILS(WaitForSingleObject, WAIT_FAILED, ERROR_INVALID_HANDLE);
+    FAILS(RegGetValueW, ERROR_ACCESS_DENIED, 0);
+    FAILS(LoadLibraryExW, 0, ERROR_MOD_NOT_FOUND);
     QueryRow = static_cast<int>(Rows.size());
     Rows.push_back({"NtQueryWnfStateData", nullptr, &RealQuery, &QueryCalls});
 }

@@ -67,6 +67,8 @@ public:
         PatchImport(module, "GetProcAddress", reinterpret_cast<void*>(&ProcAddress));
         PatchImport(module, "SHGetFolderPathW", reinterpret_cast<void*>(&FolderPath));
         PatchImport(module, "GetModuleFileNameW", reinterpret_cast<void*>(&ModuleFileName));
+        PatchImport(module, "SubmitThreadpoolWork", reinterpret_cast<void*>(&SubmitAndFinish));
+        PatchImport(module, "WaitForSingleObject", reinterpret_cast<void*>(&WaitVirtually));
     }
 
     // Moves the clock on to untilMs, running every timer that falls due on the
@@ -118,6 +120,21 @@ private:
         return TRUE;
     }
     static void WINAPI Sleep(DWORD ms) { nowMs += ms; }
+    // The module's worker runs on a real thread of the pool, done before the
+    // host's call returns: in virtual time it takes none.
+    static void WINAPI SubmitAndFinish(PTP_WORK work) {
+        ::SubmitThreadpoolWork(work);
+        ::WaitForThreadpoolWorkCallbacks(work, FALSE);
+    }
+    // A wait that would time out (the worker's retry of a read) passes in
+    // virtual time; the host's thread is held meanwhile, so the clock has one
+    // writer at a time.
+    static DWORD WINAPI WaitVirtually(HANDLE handle, DWORD ms) {
+        const DWORD now = ::WaitForSingleObject(handle, 0);
+        if (now != WAIT_TIMEOUT || ms == 0) return now;
+        nowMs += ms;
+        return WAIT_TIMEOUT;
+    }
     static UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure) {
         if (window == nullptr) return 0x8000;  // a thread timer nobody could kill
         KillTimer(window, id);
