@@ -26,11 +26,13 @@ python3 scripts/dll-bytes.py build/windows/bin/Tolltone.dll build/windows/Tollto
 # frames at the stream's rate: 21 minute boundaries each for the default timing
 # and for OnTheSecond=1 (the first after the start, when the process has not
 # opened its sound device yet, shown apart), a time signal whose cue point is
-# its mark, and the longest time the module's timer held the host's thread.
+# its mark, and the time the module's timer held the host's thread per chime
+# minute (at most) for a PCM chime, a strike and the time signal; last, the time
+# signal from a disk whose every file call takes 3 s.
 echo
-for scenario in default-timing on-the-second time-signal; do
+for scenario in default-timing on-the-second strike-and-moments time-signal slow-sound-disk; do
     rounds=21
-    [ "$scenario" != time-signal ] || rounds=4
+    case "$scenario" in time-signal | slow-sound-disk) rounds=4 ;; strike-and-moments) rounds=8 ;; esac
     bash tests/e2e/onset-e2e.sh build/windows/bin "build/windows/bench-onset/$scenario" "$scenario" "$rounds" |
         grep -v "boundary [0-9]*:" || true
 done
