@@ -38,7 +38,8 @@ protected:
         ::RegisterClassW(&windowClass);
         host_.Reset(::CreateWindowExW(0, L"DialogTestHost", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                       nullptr, windowClass.hInstance, nullptr));
-        if (!host_) GTEST_SKIP() << "no display: the dialog tests run under Xvfb";
+        if (!host_ && DisplayExpected()) FAIL() << "no window made, though the run has a display";
+        if (!host_) GTEST_SKIP() << "no display: the dialog tests drive the dialog under Xvfb";
     }
 
     // Loads the module over a settings file as the launcher does.
