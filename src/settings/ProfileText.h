@@ -102,7 +102,7 @@ inline size_t FindProfileValue(const wchar_t* text, size_t length, const wchar_t
         }
         size_t copied = value.length < units - 1 ? value.length : units - 1;
         for (size_t i = 0; i < copied; ++i) out[i] = value.text[i];
-        if (quoted && units >= value.length && copied > 0) --copied;
+        if (quoted && units > value.length && copied > 0) --copied;  // the closing quote was copied
         out[copied] = L'\0';
         return copied;
     }

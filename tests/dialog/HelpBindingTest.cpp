@@ -26,6 +26,7 @@ protected:
     void SetUp() override {
         host_.Reset(::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                                       nullptr, nullptr));
+        if (!host_ && DisplayExpected()) FAIL() << "no window made, though the run has a display";
         if (!host_) GTEST_SKIP() << "no display: the help tests drive the dialog under Xvfb";
         // The prefix's own entry (Wine's viewer) is put back afterwards.
         wchar_t saved[600] = {};

@@ -38,7 +38,8 @@ protected:
         ::RegisterClassW(&windowClass);
         host_.Reset(::CreateWindowExW(0, L"DialogTestHost", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                       nullptr, windowClass.hInstance, nullptr));
-        if (!host_) GTEST_SKIP() << "no display: the dialog tests run under Xvfb";
+        if (!host_ && DisplayExpected()) FAIL() << "no window made, though the run has a display";
+        if (!host_) GTEST_SKIP() << "no display: the dialog tests drive the dialog under Xvfb";
     }
 
     // Loads the module over a settings file as the launcher does.
@@ -293,31 +294,20 @@ BOOL WINAPI RecordSoundName(LPCWSTR name, HMODULE, DWORD flags) {
 
 } // namespace
 
-// A path pasted with Explorer's quotes around it: OK and Test take one pair around
-// the whole name off, with the blanks around it; every other name is kept as typed.
-TEST_F(SettingDialogTest, OnePairOfQuotesAroundTheNameIsTakenOff) {
-    const struct { const wchar_t* typed; const wchar_t* name; const char* stored; } rows[] = {
-        {L"\"C:\\a b\\c.wav\"", L"C:\\a b\\c.wav", "C:\\a b\\c.wav"},
-        {L" \"C:\\x.wav\" ", L"C:\\x.wav", "C:\\x.wav"},
-        {L"C:\\a\"b.wav", L"C:\\a\"b.wav", "C:\\a\"b.wav"},
-        {L"\"C:\\a\" \"b.wav\"", L"\"C:\\a\" \"b.wav\"", "\"C:\\a\" \"b.wav\""},
-        {L"C:\\My Sounds\\bell .wav", L"C:\\My Sounds\\bell .wav", "C:\\My Sounds\\bell .wav"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "row " << (&row - rows));
-        Open(Ini("1", "0", "60", "0", "old.wav"));
-        PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
-        PlayedName = L"(none)";
-        EXPECT_EQ(Setting([&](HWND dialog) {
-                      Control{dialog, 114}.SetText(row.typed);
-                      Control{dialog, 116}.Click();
-                      EXPECT_EQ(PlayedName, row.name) << "Test";
-                      Control{dialog, IDOK}.Click();
-                  }),
-                  1);
-        EXPECT_EQ(Stored(), Ini("1", "0", "60", "0", row.stored)) << "OK";
-        module_.Reset();
-    }
+// A path pasted with Explorer's quotes around it: OK and Test both take them off
+// (which names lose them is the core tests' table).
+TEST_F(SettingDialogTest, OkAndTestTakePastedQuotesOff) {
+    Open(Ini("1", "0", "60", "0", "old.wav"));
+    PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
+    PlayedName = L"(none)";
+    EXPECT_EQ(Setting([&](HWND dialog) {
+                  Control{dialog, 114}.SetText(L" \"C:\\a b\\c.wav\" ");
+                  Control{dialog, 116}.Click();
+                  EXPECT_EQ(PlayedName, L"C:\\a b\\c.wav") << "Test";
+                  Control{dialog, IDOK}.Click();
+              }),
+              1);
+    EXPECT_EQ(Stored(), Ini("1", "0", "60", "0", "C:\\a b\\c.wav")) << "OK";
 }
 
 // A name typed in the dialog comes back exactly, whatever the ANSI code page can

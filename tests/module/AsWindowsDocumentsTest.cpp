@@ -161,17 +161,7 @@ std::string Utf8Marked(const std::wstring& text) {
     return "\xEF\xBB\xBF" + bytes;
 }
 
-// On Windows the attributes of a symbolic link describe the link, not the file
-// it names: an edit of that file changes nothing they say.
 std::wstring LinkPath;
-BOOL WINAPI AttributesOfALink(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID out) {
-    if (LinkPath != path) return ::GetFileAttributesExW(path, level, out);
-    auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(out);
-    *data = WIN32_FILE_ATTRIBUTE_DATA{};
-    data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
-    data->ftLastWriteTime = FILETIME{0x12345678, 0x01DB0000};
-    return TRUE;
-}
 
 // A symbolic link at LinkPath that names LinkedFile. Windows follows it for
 // every call but these: its attributes describe the link, and an open with
@@ -331,6 +321,13 @@ protected:
         ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), armed);
     }
 
+    // The module's calls see a symbolic link at LinkPath.
+    void PatchLink() {
+        PatchImport(module_.Get(), "GetFileAttributesW", reinterpret_cast<void*>(&LinkAttributes));
+        PatchImport(module_.Get(), "CreateFileW", reinterpret_cast<void*>(&OpenThroughLink));
+        PatchImport(module_.Get(), "DeviceIoControl", reinterpret_cast<void*>(&LinkControl));
+    }
+
     TempFolder folder_{L"as-windows"};
     const std::wstring file_ = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.ini";
     const std::wstring wave_ = folder_.File(L"stroke.wav");
@@ -434,22 +431,32 @@ TEST_F(AsWindowsDocumentsTest, ASaveKeepsAnEditSavedWhileItFlushes) {
 }
 
 // The change check sees an edit of the file a link names, though the link's
-// own attributes never change: Volume=50 written after the start applies at
-// the next chime minute.
+// own stamp never changes: Volume=50 written after the start applies at the
+// next chime minute.
 TEST_F(AsWindowsDocumentsTest, AnEditBehindALinkIsSeen) {
-    const std::wstring text = Settings(L"SignalType=0\r\nInterval=60");
-    ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
-    LinkPath = file_;
-    Start(VirtualSession::At(9, 59, 58));
-    PatchImport(module_.Get(), "GetFileAttributesExW", reinterpret_cast<void*>(&AttributesOfALink));
+    const std::wstring mine = folder_.File(L"mine.ini"), link = folder_.File(L"link-itself");
+    ASSERT_TRUE(WriteBytes(mine, Utf16Le(Settings(L"SignalType=0\r\nInterval=60"))));
+    ASSERT_TRUE(WriteBytes(link, ""));
+    LinkPath = file_, LinkedFile = mine, LinkStandIn = link, LinkData = SymbolicLinkData(L"\\??\\" + mine, mine, 0);
+    module_ = LoadTolltone();
+    ASSERT_TRUE(module_);
+    VirtualSession::Install(module_.Get());
+    VirtualSession::appData = folder_.Path();
+    VirtualSession::nowMs = VirtualSession::At(9, 59, 58);
+    PatchLink();
+    Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(window_.Get());
+    Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+    ASSERT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "StartModule")(), 1);
     VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
     ASSERT_EQ(VirtualSession::sounds.size(), 1u);
     EXPECT_FALSE(VirtualSession::sounds[0].name.empty()) << "full volume plays the file by name";
     ::Sleep(20);  // a later write time
-    ASSERT_TRUE(::WritePrivateProfileStringW(L"Tolltone", L"Volume", L"50", file_.c_str()));
+    ASSERT_TRUE(::WritePrivateProfileStringW(L"Tolltone", L"Volume", L"50", mine.c_str()));
     VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
     ASSERT_EQ(VirtualSession::sounds.size(), 2u);
     EXPECT_EQ(VirtualSession::sounds[1].imageDataBytes, StrokeFrames * 2) << "the edit was not seen";
+    module_.Reset();
+    ::DeleteFileW(mine.c_str()), ::DeleteFileW(link.c_str());
 }
 
 // A crash between a save's two renames, on a file system that replaces in two
@@ -483,10 +490,7 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
         VirtualSession::appData = folder_.Path();
-        PatchImport(module_.Get(), "GetFileAttributesW", reinterpret_cast<void*>(&LinkAttributes));
-        PatchImport(module_.Get(), "GetFileAttributesExW", reinterpret_cast<void*>(&AttributesOfALink));
-        PatchImport(module_.Get(), "CreateFileW", reinterpret_cast<void*>(&OpenThroughLink));
-        PatchImport(module_.Get(), "DeviceIoControl", reinterpret_cast<void*>(&LinkControl));
+        PatchLink();
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
         EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.followed && row.copy ? 1 : 0);
         module_.Reset();
@@ -561,35 +565,47 @@ TEST_F(AsWindowsDocumentsTest, ARefusedMoveOfAHeldCopyIsTriedLessOften) {
     EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1) << "taken at 10:15";
 }
 
-// What the profile functions leave in the last error is documented only for a
-// file that is not found. Two ways Windows may answer, neither of which may
-// decide what the module takes for the user's values: a file held without
-// sharing reported as not found (its fallback), and a good read that leaves
-// another error behind.
-DWORD ProfileLastError = 0;
-bool ProfileSaysNotFound = false;
-DWORD WINAPI ProfileWithUndocumentedError(LPCWSTR section, LPCWSTR key, LPCWSTR fallback, LPWSTR out, DWORD units,
-                                          LPCWSTR file) {
-    const DWORD length = ProfileSaysNotFound ? ProfileFallback(fallback, out, units)
-                                             : ::GetPrivateProfileStringW(section, key, fallback, out, units, file);
-    ::SetLastError(ProfileLastError);
-    return length;
+// Windows documents the last error of a call that failed, not of one that
+// succeeded: an open or a read of the file that succeeds while another error is
+// left behind still read the user's values. A file held without sharing is not
+// a missing file: defaults, and nothing saved over it.
+DWORD StrayError = 0;
+std::wstring StrayOpenPath;
+HANDLE WINAPI OpenLeavingAnError(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                 DWORD flags, HANDLE from) {
+    const HANDLE file = ::CreateFileW(path, access, share, security, disposition, flags, from);
+    if (file != INVALID_HANDLE_VALUE && StrayOpenPath == path) ::SetLastError(StrayError);
+    return file;
+}
+BOOL WINAPI ReadLeavingAnError(HANDLE file, LPVOID out, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped) {
+    const BOOL done = ::ReadFile(file, out, bytes, read, overlapped);
+    if (done && StrayOpenPath.empty()) ::SetLastError(StrayError);
+    return done;
 }
 
 TEST_F(AsWindowsDocumentsTest, TheReadStateIsNotTakenFromTheLastError) {
     const std::string values = Utf16Le(Settings(L"SignalType=0\r\nInterval=1800"));
-    const struct { bool held; DWORD error; } rows[] = {{true, ERROR_FILE_NOT_FOUND}, {false, ERROR_ACCESS_DENIED}};
+    const struct { const char* name; bool held, strayOnOpen; DWORD error; } rows[] = {
+        {"held without sharing", true, false, 0},
+        {"opened, not found left", false, true, ERROR_FILE_NOT_FOUND},
+        {"opened, access denied left", false, true, ERROR_ACCESS_DENIED},
+        {"read, not found left", false, false, ERROR_FILE_NOT_FOUND},
+        {"read, sharing violation left", false, false, ERROR_SHARING_VIOLATION},
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.held ? "held, said not found" : "read, another error left");
+        SCOPED_TRACE(row.name);
         ASSERT_TRUE(WriteBytes(file_, values));
         UniqueKernelHandle holder;
         if (row.held) holder = AdoptFileHandle(::CreateFileW(file_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ProfileSaysNotFound = row.held, ProfileLastError = row.error;
+        StrayError = row.error, StrayOpenPath = row.strayOnOpen ? file_ : L"";
         module_ = LoadTolltone();
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
         VirtualSession::appData = folder_.Path();
-        PatchImport(module_.Get(), "GetPrivateProfileStringW", reinterpret_cast<void*>(&ProfileWithUndocumentedError));
+        if (!row.held) {
+            PatchImport(module_.Get(), "CreateFileW", reinterpret_cast<void*>(&OpenLeavingAnError));
+            PatchImport(module_.Get(), "ReadFile", reinterpret_cast<void*>(&ReadLeavingAnError));
+        }
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
         EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.held ? 0 : 1);
         holder.Reset();

@@ -1,7 +1,5 @@
 // The settings file through the platform's real profile functions.
 #include "settings/OptionalSettings.h"
-#include "settings/ProfileText.h"
-#include "settings/Utf8Check.h"
 #include "settings/SettingsFile.h"
 #include "support/WinTestSupport.h"
 
@@ -342,54 +340,4 @@ TEST_F(SettingsFileTest, OptionalKeysAreReadAgainOnlyWhenTheFileChanged) {
     EXPECT_EQ(settings.Sounds.Volume, FullVolume);
     EXPECT_EQ(settings.Quiet.Days, 0u);
     EXPECT_FALSE(RefreshOptionalSettings(path, Strings(), known, retry, settings));
-}
-
-// The module finds a value in the file's text itself; each row's value is the
-// one the platform's profile function gives for the same file, in a buffer of
-// 64 units and of 4.
-TEST(ProfileTextTest, ValuesAreFoundAsTheProfileFunctionsFindThem) {
-    const wchar_t* const texts[] = {
-        L"[Tolltone]\r\nEnable=1\r\n",
-        L"  [Tolltone]  \r\n  enable  =  \t 1 2 \t \r\n",
-        L"[TOLLTONE]\nENABLE=\"quoted\"\n",
-        L"[Tolltone]\rEnable='single'\rWaveName=\"odd'\r",
-        L"[Tolltone]\r\nEnable=\"\"\r\nWaveName=\"\r\n",
-        L"[ Tolltone ]\r\nEnable=1\r\n[Tolltone]\r\nEnable=2\r\n",
-        L"[Tolltone]\r\nOther=1\r\n[Tolltone]\r\nEnable=2\r\n",
-        L"[Tolltone]\r\nEnable=first\r\nEnable=second\r\n",
-        L"[Tolltone]\r\nEnable\r\nWaveName=a=b]c\r\n",
-        L"Enable=before\r\n[Tolltone\r\nEnable=x\r\n[Tolltone]x]\r\nEnable=y\r\n",
-        L"[Tolltone]\r\n;Enable=5\r\n Enable = \"abcdefgh\" \r\n\x1A",
-        L"[Other]\r\nEnable=3\r\n[Tolltone]\r\nWaveName=C:\\音\\鐘.wav\r\n",
-        L"",
-    };
-    const wchar_t* const keys[] = {L"Enable", L"WaveName"};
-    TempFolder folder(L"tolltone-profile-text");
-    for (const wchar_t* text : texts) {
-        SCOPED_TRACE(std::string(text, text + std::wcslen(text)));
-        // A file of its own: the profile functions keep a file's text while its time stamp stands.
-        const std::wstring path = folder.File((L"t" + std::to_wstring(&text - texts) + L".ini").c_str());
-        const std::wstring bytes = std::wstring(1, L'\xFEFF') + text;
-        ASSERT_TRUE(WriteBytes(path, std::string(reinterpret_cast<const char*>(bytes.c_str()), bytes.size() * 2)));
-        for (const wchar_t* key : keys) {
-            for (const DWORD units : {64u, 4u}) {
-                wchar_t expected[64], found[64];
-                const DWORD expectedUnits = ::GetPrivateProfileStringW(L"Tolltone", key, L"", expected, units, path.c_str());
-                const size_t foundUnits = FindProfileValue(text, std::wcslen(text), L"Tolltone", key, found, units);
-                EXPECT_EQ(std::wstring(found), std::wstring(expected)) << std::string(key, key + std::wcslen(key)) << " " << units;
-                EXPECT_EQ(foundUnits, expectedUnits);
-            }
-        }
-    }
-}
-
-// The module's own check of UTF-8 agrees with the platform's strict decoder.
-TEST(ProfileTextTest, Utf8IsCheckedAsTheStrictDecoderChecksIt) {
-    const char* const rows[] = {"caf\xC3\xA9", "caf\xE9", "\xC0\x80", "\xC2", "\xE2\x82", "\xE2\x82\xAC", "\xED\xA0\x80",
-                                "\xED\x9F\xBF", "\xF0\x9F\x98\x80", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80"};
-    for (const char* row : rows) {
-        const int size = static_cast<int>(std::strlen(row));
-        const bool platform = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, row, size, nullptr, 0) > 0;
-        EXPECT_EQ(IsUtf8(reinterpret_cast<const unsigned char*>(row), static_cast<size_t>(size)), platform) << row;
-    }
 }

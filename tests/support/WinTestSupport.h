@@ -53,15 +53,6 @@ inline bool WriteBytes(const std::wstring& path, const std::string& bytes) {
 
 inline bool IsUtf16File(const std::string& bytes) { return bytes.rfind("\xFF\xFE", 0) == 0; }
 
-// A profile read's fallback as the profile functions hand it back, cut to the buffer.
-inline DWORD ProfileFallback(LPCWSTR fallback, LPWSTR out, DWORD units) {
-    const std::wstring value = fallback != nullptr ? fallback : L"";
-    const size_t n = value.size() < units ? value.size() : units - 1;
-    std::wmemcpy(out, value.c_str(), n);
-    out[n] = L'\0';
-    return static_cast<DWORD>(n);
-}
-
 // A settings file's text as the profile functions read it: UTF-16LE after a
 // byte-order mark, else the ANSI code page.
 inline std::wstring DecodeProfile(const std::string& bytes) {
