@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 using namespace tolltone;
 using namespace tolltone::fakes;
 
@@ -57,4 +59,72 @@ TEST_F(SettingsFileStatesTest, ASaveWhereFileIdsChangeAtEveryOpenStillSaves) {
     Unload();
     EXPECT_GT(nextIndex, before) << "the save looked at the file";
     EXPECT_EQ(Stored(), HandWrittenSaved);
+}
+
+namespace {
+
+bool SetWriteTime(const std::wstring& path, ULONGLONG fileTime) {
+    const UniqueKernelHandle file = AdoptFileHandle(
+        ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const FILETIME time{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
+    return file && ::SetFileTime(file.Get(), nullptr, nullptr, &time);
+}
+
+// A process that runs (suspended) until the end of the test.
+struct RunningProcess {
+    PROCESS_INFORMATION info{};
+    RunningProcess() {
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        ::CreateProcessW(self, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup, &info);
+    }
+    ~RunningProcess() {
+        if (info.hProcess == nullptr) return;
+        ::TerminateProcess(info.hProcess, 0);
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
+};
+
+} // namespace
+
+// A crash between a save's two renames on a file system that replaces in one
+// step leaves the complete copy beside the older file.
+TEST_F(SettingsFileStatesTest, ACopyLeftBesideTheFileByACrashIsSettledAtTheStart) {
+    const std::string file = "[Tolltone]\r\nEnable=0\r\nInterval=900\r\n";
+    const std::string copy = "[Tolltone]\r\nEnable=1\r\nInterval=900\r\n";
+    RunningProcess saver;
+    ASSERT_NE(saver.info.hProcess, nullptr);
+    wchar_t running[64];
+    std::swprintf(running, 64, L"Tolltone.%lx-2b.new", saver.info.dwProcessId);
+    const ULONGLONG hour = 36'000'000'000ULL, written = 133'000'000'000'000'000ULL;
+    const struct Row {
+        const wchar_t* copyName;
+        ULONGLONG copyWritten;
+        bool copyStays;
+        const std::string& stored;
+        int enabled;
+    } rows[] = {
+        {L"Tolltone.ffff0001-2b.new", written + hour, false, copy, 1},  // the last save: its rename is finished
+        {L"Tolltone.ffff0001-2c.new", written - hour, false, file, 0},  // the file was saved since: the copy goes
+        {running, written + hour, true, file, 0},                       // its saver may still be at work
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.copyName, row.copyName + std::wcslen(row.copyName)));
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        const std::wstring copyPath = Beside(row.copyName);
+        ASSERT_TRUE(WriteBytes(perUser_.Path(), file));
+        ASSERT_TRUE(WriteBytes(copyPath, copy));
+        ASSERT_TRUE(SetWriteTime(perUser_.Path(), written));
+        ASSERT_TRUE(SetWriteTime(copyPath, row.copyWritten));
+        InitialLoad();
+        EXPECT_EQ(IsModuleEnable(), row.enabled);
+        EXPECT_EQ(Stored(), row.stored);
+        EXPECT_EQ(FileExists(copyPath), row.copyStays);
+        Unload();
+        ::DeleteFileW(copyPath.c_str());
+    }
 }
