@@ -50,11 +50,31 @@ FileIdentity IdentifyFile(const wchar_t* path) {
     return identity;
 }
 
-bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+namespace {
+
+// Where the file is, how long and when last written: all but its index.
+bool SameStanding(const FileIdentity& a, const FileIdentity& b) {
     if (!a.known || !b.known || a.exists != b.exists) return false;
-    return !a.exists || (a.volume == b.volume && a.indexHigh == b.indexHigh && a.indexLow == b.indexLow &&
-                         a.sizeHigh == b.sizeHigh && a.sizeLow == b.sizeLow &&
+    return !a.exists || (a.volume == b.volume && a.sizeHigh == b.sizeHigh && a.sizeLow == b.sizeLow &&
                          ::CompareFileTime(&a.written, &b.written) == 0);
+}
+
+bool SameIndex(const FileIdentity& a, const FileIdentity& b) {
+    return a.indexHigh == b.indexHigh && a.indexLow == b.indexLow;
+}
+
+// Some file systems give a file a new index at every open (FAT without IDs, a
+// WebDAV or cloud volume): one more look shows it, and there the file is told
+// by its size and last write alone.
+bool IndexChangesAtEveryOpen(const wchar_t* path, const FileIdentity& now) {
+    const FileIdentity again = IdentifyFile(path);
+    return again.exists && SameStanding(again, now) && !SameIndex(again, now);
+}
+
+} // namespace
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    return SameStanding(a, b) && (!a.exists || SameIndex(a, b));
 }
 
 StagedCopy::StagedCopy(const wchar_t* target, const wchar_t* writingPath, const wchar_t* completePath)
@@ -96,7 +116,8 @@ CommitResult StagedCopy::Commit() {
     // the rename.
     const FileIdentity now = IdentifyFile(target_);
     if (!now.known) return CommitResult::Failed;
-    if (!SameFile(now, copied_)) return CommitResult::Changed;
+    if (!SameFile(now, copied_) && !(SameStanding(now, copied_) && IndexChangesAtEveryOpen(target_, now)))
+        return CommitResult::Changed;
     // One rename that replaces. ReplaceFileW is not one step everywhere: Wine's
     // moves the old file aside first, and a crash then leaves no file at all.
     committed_ = RenameWithRetries(completePath_, target_, MOVEFILE_REPLACE_EXISTING);

@@ -169,6 +169,68 @@ Replacement ReplaceSettingsFile(const SettingsPath& target, const SettingsTexts&
 
 } // namespace
 
+namespace {
+
+// The newest complete copy beside place ("Tolltone.*.new"); Left when the folder
+// could not be searched.
+struct CompleteCopy {
+    wchar_t path[PathUnits] = {};
+    const wchar_t* name = nullptr;  // within path
+    FILETIME written{};
+    CopyAdoption search = CopyAdoption::None;  // Adopted: one was found
+};
+
+CompleteCopy FindNewestCopy(const wchar_t* place, const SettingsTexts& texts) {
+    CompleteCopy copy;
+    const StagingPattern pattern = SplitCopyName(texts.copyName.text);
+    wchar_t directory[PathUnits] = {};
+    DirectoryName(place, directory, PathUnits, NoDoubleByte{});
+    wchar_t wildcard[PathUnits];
+    if (!ConcatText<wchar_t>(wildcard, PathUnits, {directory, L"\\", pattern.stem, L".*", pattern.extension}))
+        return copy;
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileW(wildcard, &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+            copy.search = CopyAdoption::Left;
+        return copy;
+    }
+    const size_t directoryLength = std::wcslen(directory) + 1;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || ::CompareFileTime(&data.ftLastWriteTime, &copy.written) < 0)
+            continue;
+        if (!JoinPath<wchar_t>(copy.path, PathUnits, {directory, data.cFileName})) continue;
+        copy.written = data.ftLastWriteTime;
+        copy.name = copy.path + directoryLength;
+        copy.search = CopyAdoption::Adopted;
+    } while (::FindNextFileW(search, &data));
+    ::FindClose(search);
+    return copy;
+}
+
+// Whether the process that named the copy ("Tolltone.<process>-<save>.new") may
+// still be saving: only a process that is certainly gone (or this one) left it.
+bool SaverMayRun(const wchar_t* name, const SettingsTexts& texts) {
+    const wchar_t* p = name + std::wcslen(SplitCopyName(texts.copyName.text).stem) + 1;
+    DWORD process = 0;
+    int digits = 0;
+    for (; digits < 8; ++digits, ++p) {
+        const wchar_t lower = static_cast<wchar_t>(*p | 0x20);
+        const int value = *p >= L'0' && *p <= L'9' ? *p - L'0' : lower >= L'a' && lower <= L'f' ? lower - L'a' + 10 : -1;
+        if (value < 0) break;
+        process = process << 4 | static_cast<DWORD>(value);
+    }
+    if (digits == 0 || *p != L'-') return true;  // not a name of ours: left alone
+    if (process == ::GetCurrentProcessId()) return false;
+    const UniqueKernelHandle saver(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+    DWORD code = 0;
+    if (!saver) return ::GetLastError() != ERROR_INVALID_PARAMETER;  // no such process
+    return !::GetExitCodeProcess(saver.Get(), &code) || code == STILL_ACTIVE;
+}
+
+} // namespace
+
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
     if (!path.valid) return CopyAdoption::None;
     // A link whose file is gone is there itself: its copies are beside that file.
@@ -180,33 +242,30 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
         if (!place.valid) return CopyAdoption::None;
     }
     if (!texts.loaded) return CopyAdoption::Left;  // no copy's name to look for
-    const StagingPattern pattern = SplitCopyName(texts.copyName.text);
-    wchar_t directory[PathUnits] = {};
-    DirectoryName(place.text, directory, PathUnits, NoDoubleByte{});
-    wchar_t wildcard[PathUnits], found[PathUnits];
-    if (!ConcatText<wchar_t>(wildcard, PathUnits, {directory, L"\\", pattern.stem, L".*", pattern.extension}))
-        return CopyAdoption::None;
-    WIN32_FIND_DATAW data;
-    const HANDLE search = ::FindFirstFileW(wildcard, &data);
-    if (search == INVALID_HANDLE_VALUE) {
-        const DWORD error = ::GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_NO_MORE_FILES
-                   ? CopyAdoption::None
-                   : CopyAdoption::Left;
-    }
-    FILETIME newest{};
-    found[0] = L'\0';
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || ::CompareFileTime(&data.ftLastWriteTime, &newest) < 0)
-            continue;
-        if (JoinPath<wchar_t>(found, PathUnits, {directory, data.cFileName})) newest = data.ftLastWriteTime;
-    } while (::FindNextFileW(search, &data));
-    ::FindClose(search);
-    if (found[0] == L'\0') return CopyAdoption::None;
+    const CompleteCopy copy = FindNewestCopy(place.text, texts);
+    if (copy.search != CopyAdoption::Adopted) return copy.search;
     // Never over a file that another program has put back in the meantime.
-    if (::MoveFileExW(found, place.text, MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
+    if (::MoveFileExW(copy.path, place.text, MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
     const DWORD error = ::GetLastError();
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? CopyAdoption::None : CopyAdoption::Left;
+}
+
+CopyAdoption SettleCopyBesideFile(const SettingsPath& path, const SettingsTexts& texts) {
+    if (!path.valid || !texts.loaded) return CopyAdoption::None;
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    if (!::GetFileAttributesExW(path.text, GetFileExInfoStandard, &file) ||
+        (file.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return CopyAdoption::None;
+    // A search that failed proves nothing here: the file stands as it is.
+    const CompleteCopy copy = FindNewestCopy(path.text, texts);
+    if (copy.search != CopyAdoption::Adopted || SaverMayRun(copy.name, texts)) return CopyAdoption::None;
+    if (::CompareFileTime(&copy.written, &file.ftLastWriteTime) <= 0) {
+        ::DeleteFileW(copy.path);  // the file was written since: the copy is stale
+        return CopyAdoption::None;
+    }
+    // The rename the crash cut off.
+    return ::MoveFileExW(copy.path, path.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? CopyAdoption::Adopted
+                                                                                                  : CopyAdoption::Left;
 }
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {

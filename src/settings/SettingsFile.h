@@ -48,6 +48,12 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 // searched for; defaults saved there now would hide it for good.
 enum class CopyAdoption { None, Adopted, Left };
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
+// A start's look at a complete copy beside a file that is there (a crash between
+// the two renames on a file system that replaces in one step): the newest one,
+// of a process that no longer runs, takes the file's place when it was written
+// after the file, and goes when the file is newer; a deleted file must not
+// bring it back later. Left: a newer copy that could not be moved yet.
+CopyAdoption SettleCopyBesideFile(const SettingsPath& path, const SettingsTexts& texts);
 
 // A file that begins with a big-endian or UTF-8 mark reads as garbage through
 // Windows' profile functions: it is replaced, as a save replaces it, by the same

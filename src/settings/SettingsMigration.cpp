@@ -55,7 +55,8 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPa
     // A crash between a save's two renames may have left only the complete copy;
     // one that cannot be taken yet leaves the settings unread, tried each minute.
     const CopyAdoption perUserCopy = portableMode != 0 ? AdoptCompleteCopy(perUser, texts) : CopyAdoption::None;
-    if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left) {
+    if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left ||
+        SettleCopyBesideFile(current, texts) == CopyAdoption::Left) {
         settings = ChimeSettings{};
         return {0, false, false, true};
     }
