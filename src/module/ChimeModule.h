@@ -37,6 +37,12 @@ struct ChimeModule : ChimeSettings {
     // The settings file's stamp when the module last read or wrote it: a chime
     // minute reads the optional keys again only after a change.
     SettingsFileStamp SettingsStamp;
+    // The optional keys' names, loaded with SettingsFile: the minute's look at
+    // the file runs off the host's thread and loads no string there.
+    OptionalKeyNames OptionalNames;
+    // When the last look at the file was asked for (GetTickCount64).
+    uint64_t LookAskedMs = 0;
+    bool LookAsked = false;
     // A minute's retry whose write was refused (a held copy not moved, a file
     // in a foreign encoding not turned): the next waits longer, up to an hour.
     RefusedWrite WriteRetry;

@@ -1,6 +1,7 @@
 #include "module/ChimeTimer.h"
 
 #include "module/ModuleSettings.h"
+#include "module/SettingsLookAhead.h"
 #include "scheduler/ChimeRules.h"
 #include "scheduler/Win32ChimeEnvironment.h"
 
@@ -32,12 +33,13 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
             return;
         }
     }
-    RefreshBeforeTick(*module);
+    ApplySettingsLook(*module);
     Win32ChimeEnvironment environment(module->ParentWindow, module->TimerWindow, ChimeTimerProc);
     if (module->Sounds.OnTheSecond || module->Signal.pending)
         SignalTick(*module, module->LastMinute, module->Signal, environment);
     else
         ChimeTick(*module, module->LastMinute, module->Signal, environment);
+    LookAheadAtSettings(*module);
 }
 
 } // namespace
@@ -53,7 +55,10 @@ int ArmChimeTimer(ChimeModule& module) {
     module.Signal.pending = false;
     module.Signal.preparing = false;
     module.Signal.waiting = false;
-    return ArmWithRetry(module);
+    const int armed = ArmWithRetry(module);
+    module.LookAsked = false;  // the next tick applies a look made from now on
+    LookAheadAtSettings(module);
+    return armed;
 }
 
 BOOL StopChimeTimer(ChimeModule& module) {

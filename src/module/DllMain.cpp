@@ -6,6 +6,7 @@
 #include "base/ModuleHeap.h"
 #include "sound/PreparedSound.h"
 #include "sound/SoundPlayer.h"
+#include "win32/ModuleWorker.h"
 
 namespace tolltone {
 
@@ -31,7 +32,8 @@ BOOL AttachModule(HINSTANCE instance) {
 // waits on is cancelled.
 void DetachModule(bool processEnding) {
     if (!processEnding) {
-        StopPreparingSounds();
+        worker::Stop();
+        FreePreparedSounds();
         LeaveSoundAtUnload();
     }
     ChimeModule* module = CurrentModule;

@@ -16,6 +16,7 @@ namespace tolltone {
 inline void PrepareSettingsFile(ChimeModule& module) {
     module.SettingsFile = SettingsFilePath(module.PortableMode, module.Instance);
     module.Texts = LoadSettingsTexts(module.Instance);
+    module.OptionalNames = LoadOptionalKeyNames(module.Instance);
     module.SettingsStamp = SettingsFileStamp{};
 }
 
@@ -89,10 +90,7 @@ inline bool RetryUnreadSettingsWhenDue(ChimeModule& module) {
     return module.WriteRetry.Due(ReadSettingsFileStamp(module.SettingsFile)) && RetryUnreadSettings(module);
 }
 
-// Before a tick decides; nothing at all while no minute can chime.
-inline void RefreshBeforeTick(ChimeModule& module) {
-    if (module.Enable != 0 && module.Interval != NoChime) RefreshOptionalKeys(module);
-}
+
 
 // The dialogs' OK: the five settings as chosen, and the optional keys the user
 // changed from what the dialogs showed, kept until a save writes them. A key

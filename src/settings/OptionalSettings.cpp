@@ -23,27 +23,19 @@ struct ShortValue {
     bool whole = false;
 };
 
-// Reads the keys of one section; complete stays true only while every key's
-// name loaded and every read reached the file.
+// Reads the keys of one section by the names loaded ahead.
 struct OptionalReader {
     const ProfileSnapshot& file;
-    const wchar_t* section;
-    HINSTANCE strings;
-    bool complete = true;
+    const OptionalKeyNames& names;
 
+    const wchar_t* Key(UINT keyId) const { return names.keys[keyId - IDS_KEY_QUIET_HOURS]; }
     ShortValue Short(UINT keyId, DWORD units = ShortUnits) {
         ShortValue value;
-        const ResourceText key = LoadResourceText(strings, keyId);
-        complete = complete && key.loaded;
-        value.whole = file.Value(section, key.text, value.text, units) < units - 1;
+        value.whole = file.Value(names.section, Key(keyId), value.text, units) < units - 1;
         return value;
     }
     // The names are taken as WaveName is: any text, up to the path limit.
-    void Name(UINT keyId, wchar_t* name) {
-        const ResourceText key = LoadResourceText(strings, keyId);
-        complete = complete && key.loaded;
-        file.Value(section, key.text, name, PathUnits);
-    }
+    void Name(UINT keyId, wchar_t* name) { file.Value(names.section, Key(keyId), name, PathUnits); }
 };
 
 void LoadQuietSettings(OptionalReader& reader, QuietSettings& quiet) {
@@ -186,19 +178,52 @@ SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path) {
     return stamp;
 }
 
+OptionalKeyNames LoadOptionalKeyNames(HINSTANCE strings) {
+    OptionalKeyNames names;
+    names.loaded = ::LoadStringW(strings, IDS_SECTION, names.section, PathUnits) > 0;
+    for (int i = 0; i < OptionalKeyCount; ++i)
+        names.loaded = names.loaded && ::LoadStringW(strings, FirstOptionalKeyId + static_cast<UINT>(i), names.keys[i],
+                                                     OptionalKeyUnits) > 0;
+    return names;
+}
+
+bool ReadOptionalKeys(const ProfileSnapshot& file, const OptionalKeyNames& names, QuietSettings& quiet,
+                      SoundSettings& sounds) {
+    if (!names.loaded || !file.Reached()) return false;
+    OptionalReader reader{file, names};
+    LoadQuietSettings(reader, quiet);
+    LoadSoundSettings(reader, sounds);
+    return true;
+}
+
 bool LoadOptionalSettings(const ProfileSnapshot& file, HINSTANCE strings, ChimeSettings& settings) {
-    const ResourceText section = LoadResourceText(strings, IDS_SECTION);
-    if (!section.loaded || !file.Reached()) return false;
     // Read into a copy: keys that could not all be read leave the record's as they were.
     QuietSettings quiet;
     SoundSettings sounds;
-    OptionalReader reader{file, section.text, strings};
-    LoadQuietSettings(reader, quiet);
-    LoadSoundSettings(reader, sounds);
-    if (!reader.complete) return false;
+    if (!ReadOptionalKeys(file, LoadOptionalKeyNames(strings), quiet, sounds)) return false;
     settings.Quiet = quiet;
     settings.Sounds = sounds;
     return true;
+}
+
+SettingsLook LookAtSettingsFile(const SettingsPath& path, const SettingsFileStamp& known, const OptionalKeyNames& names) {
+    SettingsLook look;
+    look.basis = known;
+    if (!path.valid) return look;
+    look.stamp = ReadSettingsFileStamp(path);
+    if (SameStamp(look.stamp, known)) {
+        look.result = LookResult::Unchanged;
+        return look;
+    }
+    const ProfileMark mark = ReadProfileMark(path.text);
+    if (mark == ProfileMark::Unknown) return look;  // a read that failed: next minute again
+    if (mark == ProfileMark::Foreign) {
+        look.result = LookResult::Foreign;  // turning it writes: the host's thread does that
+        return look;
+    }
+    // Stamped before the read: a write during the read shows at the next look.
+    if (ReadOptionalKeys(ProfileSnapshot(path.text), names, look.quiet, look.sounds)) look.result = LookResult::Changed;
+    return look;
 }
 
 bool RefreshOptionalSettings(const SettingsPath& path, HINSTANCE strings, SettingsFileStamp& known,

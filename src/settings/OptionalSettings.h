@@ -40,6 +40,35 @@ struct RefusedWrite {
 // One query of the file system, no read of the file.
 SettingsFileStamp ReadSettingsFileStamp(const SettingsPath& path);
 
+// The section's and the optional keys' names, loaded ahead on the host's
+// thread: a look at the file off that thread loads no string.
+inline constexpr int OptionalKeyUnits = 24;
+struct OptionalKeyNames {
+    wchar_t section[PathUnits] = {};
+    wchar_t keys[9][OptionalKeyUnits] = {};
+    bool loaded = false;
+};
+OptionalKeyNames LoadOptionalKeyNames(HINSTANCE strings);
+
+// Reads the optional keys of file by names; false when the names or the file
+// could not be read (quiet and sounds then as they were, or partly read).
+bool ReadOptionalKeys(const ProfileSnapshot& file, const OptionalKeyNames& names, QuietSettings& quiet,
+                      SoundSettings& sounds);
+
+// The minute's look at the file for hand edits of the optional keys, off the
+// host's thread: one query of its stamp and, when it differs from known, one
+// read. Foreign: the file is in an encoding Windows would read as garbage,
+// which only the host's thread turns (a save). Failed: tried again next minute.
+enum class LookResult : uint8_t { Failed, Unchanged, Changed, Foreign };
+struct SettingsLook {
+    LookResult result = LookResult::Failed;
+    SettingsFileStamp basis;  // the stamp the look compared with
+    SettingsFileStamp stamp;  // the file's, before the read
+    QuietSettings quiet;      // Changed: the keys as the file holds them
+    SoundSettings sounds;
+};
+SettingsLook LookAtSettingsFile(const SettingsPath& path, const SettingsFileStamp& known, const OptionalKeyNames& names);
+
 // Reads the optional keys of file into settings; the five settings are left
 // alone. False, and settings unchanged, when a key's name or the file could not
 // be read.
@@ -64,6 +93,7 @@ enum OptionalKey : uint16_t {
     OnTheSecondKey = 1 << 8,
 };
 inline constexpr int OptionalKeyCount = 9;
+static_assert(sizeof OptionalKeyNames::keys / sizeof OptionalKeyNames::keys[0] == OptionalKeyCount);
 
 // The optional keys the user changed and their values, kept until a save has
 // written them. The key names are loaded with the changes: a save at unload

@@ -3,6 +3,7 @@
 #include "base/ModuleHeap.h"
 #include "base/PlatformLimits.h"
 #include "sound/SoundSource.h"
+#include "win32/ModuleWorker.h"
 
 #include <windows.h>
 
@@ -15,8 +16,6 @@ namespace {
 // is tried again a second later, while the minute ahead leaves time.
 constexpr int ReadAttempts = 8;
 constexpr DWORD RetryMs = 1000;
-// The unload cancels a read that waits this often until the worker has returned.
-constexpr DWORD CancelPollMs = 10;
 
 struct Request {
     wchar_t name[PathUnits] = {};
@@ -35,37 +34,22 @@ struct Made {
     SoundBytes file;
 };
 
-// Shared by the host's thread and the worker, under lock. Only the host's
-// thread submits, replaces the request and takes the image; the worker makes
-// one request at a time and stores what it made only for the request still
-// wanted.
+// Shared by the host's thread and the worker, under the worker's lock. Only the
+// host's thread replaces the request and takes the image; the worker makes one
+// request at a time and keeps what it made only for the request still wanted.
 struct Preparer {
-    SRWLOCK lock = SRWLOCK_INIT;
-    PTP_WORK work = nullptr;
-    HANDLE cancel = nullptr;  // set at unload: the worker's waits end
-    HANDLE done = nullptr;    // set by the pool once the callback has returned
-    bool running = false;     // submitted, and the worker has not yet found nothing left to do
-    bool started = false;     // the callback has begun: its return sets done
-    bool stopping = false;
-    HANDLE ioThread = nullptr;  // the worker's thread, for cancelling a read that waits
     uint32_t wantedGeneration = 0;
     uint32_t madeGeneration = 0;
     Request wanted;
     Stage stage = Stage::Making;
-    ChimeImage image;     // Ready
+    ChimeImage image;         // Ready
     uint8_t* file = nullptr;  // NeedsCodec: the file as read
     size_t fileSize = 0;
 };
 
 constinit Preparer Slot{};
 
-class Locked {
-public:
-    Locked() { ::AcquireSRWLockExclusive(&Slot.lock); }
-    ~Locked() { ::ReleaseSRWLockExclusive(&Slot.lock); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-};
+using worker::Locked;
 
 bool SameName(const wchar_t* a, const wchar_t* b) {
     for (; *a == *b; ++a, ++b)
@@ -85,11 +69,9 @@ void DropMade() {
     Slot.fileSize = 0;
 }
 
-void FreeMade(Made& made) { FreeChimeImage(made.image); }
-
 bool Superseded(uint32_t generation) {
     const Locked locked;
-    return Slot.stopping || generation != Slot.wantedGeneration;
+    return worker::Stopping() || generation != Slot.wantedGeneration;
 }
 
 Made BuildFrom(const Request& request, SoundRead read, SoundBytes file) {
@@ -111,15 +93,14 @@ Made Make(const Request& request, uint32_t generation, int attempts) {
         SoundBytes file;
         const SoundRead read = ReadSoundFile(request.name, file);
         if (read != SoundRead::Unreadable) return BuildFrom(request, read, std::move(file));
-        if (attempt >= attempts || Superseded(generation)) return Made{};
-        if (Slot.cancel == nullptr || ::WaitForSingleObject(Slot.cancel, RetryMs) != WAIT_TIMEOUT) return Made{};
+        if (attempt >= attempts || Superseded(generation) || !worker::Pause(RetryMs)) return Made{};
     }
 }
 
 // Under lock: keeps what was made if its request is still the one wanted.
 void Store(Made& made, uint32_t generation) {
-    if (Slot.stopping || generation != Slot.wantedGeneration) {
-        FreeMade(made);
+    if (worker::Stopping() || generation != Slot.wantedGeneration) {
+        FreeChimeImage(made.image);
         return;
     }
     DropMade();
@@ -131,62 +112,25 @@ void Store(Made& made, uint32_t generation) {
     Slot.madeGeneration = generation;
 }
 
-// The worker loads no library and takes no lock the unload holds: the unload
-// waits for it under the loader lock.
-void CALLBACK MakeSounds(PTP_CALLBACK_INSTANCE instance, void*, PTP_WORK) noexcept {
-    ::SetEventWhenCallbackReturns(instance, Slot.done);
-    HANDLE self = ::OpenThread(THREAD_TERMINATE, FALSE, ::GetCurrentThreadId());
+// The worker's job: the request still wanted, made. False when it is made.
+bool MakeWantedSound() {
+    Request request;
+    uint32_t generation = 0;
     {
         const Locked locked;
-        Slot.started = true;
-        Slot.ioThread = self;
+        if (worker::Stopping() || Slot.madeGeneration == Slot.wantedGeneration) return false;
+        request = Slot.wanted;
+        generation = Slot.wantedGeneration;
     }
-    for (;;) {
-        Request request;
-        uint32_t generation = 0;
-        {
-            const Locked locked;
-            if (Slot.stopping || Slot.madeGeneration == Slot.wantedGeneration) {
-                Slot.running = false;
-                Slot.ioThread = nullptr;
-                break;
-            }
-            request = Slot.wanted;
-            generation = Slot.wantedGeneration;
-        }
-        Made made = request.name[0] != L'\0' ? Make(request, generation, ReadAttempts) : Made{};
-        const Locked locked;
-        Store(made, generation);
-    }
-    if (self != nullptr) ::CloseHandle(self);
+    Made made = request.name[0] != L'\0' ? Make(request, generation, ReadAttempts) : Made{};
+    const Locked locked;
+    Store(made, generation);
+    return true;
 }
 
-// The pool's work item and its two events, made at the first sound that needs
-// an image; false when one of them cannot be had now.
-bool HaveWorker() {
-    if (Slot.work != nullptr) return true;
-    if (Slot.cancel == nullptr) Slot.cancel = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (Slot.done == nullptr) Slot.done = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    if (Slot.cancel == nullptr || Slot.done == nullptr) return false;
-    Slot.work = ::CreateThreadpoolWork(&MakeSounds, nullptr, nullptr);
-    return Slot.work != nullptr;
-}
-
-void Submit(const Request& request, uint32_t generation) {
-    if (HaveWorker()) {
-        // A callback that has just found nothing left may still be returning.
-        ::WaitForThreadpoolWorkCallbacks(Slot.work, FALSE);
-        ::ResetEvent(Slot.done);
-        {
-            const Locked locked;
-            Slot.running = true;
-            Slot.started = false;
-        }
-        ::SubmitThreadpoolWork(Slot.work);
-        return;
-    }
-    // No worker to be had (the system short of threads or events): made here,
-    // as before there was one, read once.
+// No worker to be had (the system short of threads or events): made here, as
+// before there was one, read once.
+void MakeHere(const Request& request, uint32_t generation) {
     Made made = Make(request, generation, 1);
     const Locked locked;
     Store(made, generation);
@@ -221,7 +165,7 @@ void DecodeReadFile() {
 
 PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t volume, uint32_t roomMs, unsigned& markMs) {
     markMs = 0;
-    bool submit = false;
+    bool replaced = false;
     Request request;
     uint32_t generation = 0;
     {
@@ -236,12 +180,12 @@ PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t vol
             ++Slot.wantedGeneration;
             DropMade();
             Slot.stage = Stage::Making;
-            submit = !Slot.running;
+            replaced = true;
             request = Slot.wanted;
             generation = Slot.wantedGeneration;
         }
     }
-    if (submit) Submit(request, generation);
+    if (replaced && !worker::Wake(&MakeWantedSound)) MakeHere(request, generation);
     DecodeReadFile();
     const Locked locked;
     if (Slot.madeGeneration != Slot.wantedGeneration) return PrepareState::Pending;
@@ -270,33 +214,10 @@ ImagePlay PlayPreparedSound(int strokes, const wchar_t* waveName, int32_t volume
     return PlayChimeImage(image, boundary);
 }
 
-void StopPreparingSounds() {
-    if (Slot.work != nullptr) {
-        bool started = false;
-        {
-            const Locked locked;
-            Slot.stopping = true;
-            started = Slot.started;
-        }
-        ::SetEvent(Slot.cancel);
-        // A callback that began sets done when it returns; until then a read
-        // that waits on a disk or a share is cancelled, again and again, as
-        // the worker may be just about to issue it.
-        if (started)
-            while (::WaitForSingleObject(Slot.done, CancelPollMs) == WAIT_TIMEOUT) {
-                const Locked locked;
-                if (Slot.ioThread != nullptr) ::CancelSynchronousIo(Slot.ioThread);
-            }
-        // One submitted but not begun is cancelled; one beginning now finds
-        // stopping and returns at once.
-        ::WaitForThreadpoolWorkCallbacks(Slot.work, TRUE);
-        ::CloseThreadpoolWork(Slot.work);
-    }
-    if (Slot.cancel != nullptr) ::CloseHandle(Slot.cancel);
-    if (Slot.done != nullptr) ::CloseHandle(Slot.done);
+void FreePreparedSounds() {
     DropMade();
-    Slot.work = nullptr;
-    Slot.cancel = Slot.done = nullptr;
+    Slot.wanted = Request{};
+    Slot.madeGeneration = Slot.wantedGeneration;
 }
 
 } // namespace tolltone

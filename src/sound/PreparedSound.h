@@ -1,5 +1,5 @@
 #pragma once
-// The next chime's image, made ahead on a thread-pool worker of the module's so
+// The next chime's image, made ahead by the module's worker (win32/ModuleWorker.h) so
 // that the host's thread never waits for a disk: at the boundary it only takes
 // the image that is ready and hands it to the sound player. One image is made
 // at a time; asking for another replaces it.
@@ -25,9 +25,7 @@ PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t vol
 // against a boundary: nothing was done.
 ImagePlay PlayPreparedSound(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary);
 
-// At unload, under the loader lock: stops the worker (its waits end, a read
-// that waits is cancelled where Windows can cancel it), waits for its callback
-// to return, and frees what it made. Nothing of ours runs after it.
-void StopPreparingSounds();
+// At unload, once the worker has stopped: frees what it made.
+void FreePreparedSounds();
 
 } // namespace tolltone

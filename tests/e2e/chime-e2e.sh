@@ -113,7 +113,7 @@ strike-hour)        # 12-hour clock, 10:00 -> ten strokes, nothing before
 once-per-interval)  # every 15 minutes, one chime at :15
     make_wav 8000
     write_settings 1 0 900 0
-    run_host 10:14:52 6 --seconds 13
+    run_host 10:13:52 66 --seconds 73
     expect_strokes 1
     ;;
 half-hour-zone)     # local 10:00 in UTC+5:30 is 04:30 UTC: the hour strikes by local time
@@ -187,7 +187,7 @@ quarter-sound)      # a clock tower striking the hour: 10:15 sounds the quarter'
     quarter=$(extra_wav quarter 6000)
     write_settings 1 1 3600 0 "QuarterWaveName=$quarter"
     printf 'HourWaveName=%s\r\nHalfWaveName=%s\r\n' "$(extra_wav hour 7000)" "$(extra_wav half 5000)" >> "$settings_file"
-    run_host 10:14:52 6 --seconds 13
+    run_host 10:13:52 66 --seconds 73
     expect_fired_at "10:15:0"
     expect_strokes 1 "$work/quarter.wav"  # the quarter's own sound, once
     grep -qF "QuarterWaveName=$quarter" "$settings_file" ||
@@ -207,6 +207,8 @@ quiet-day)          # QuietDays=Wed: the strike of 00:00 after Tuesday 23:59 is 
     expect_strokes 0
     ;;
 edit-applies)       # a quarter's sound written into the file after the start sounds at 10:15, no restart
+    # (the file is looked at off the host's thread after each tick, and what the look found
+    # applies at the next tick: an edit made after 10:13:52 is in force from 10:15)
     make_wav 8000
     quarter=$(extra_wav quarter 6000)
     write_settings 1 1 3600 0
@@ -215,7 +217,7 @@ edit-applies)       # a quarter's sound written into the file after the start so
         printf 'QuarterWaveName=%s\r\n' "$quarter" >> "$settings_file"
         date +%T.%N > "$work/edited"
     ) &
-    run_host 10:14:52 6 --seconds 13
+    run_host 10:13:52 66 --seconds 73
     [ -s "$work/edited" ] || fail "the settings file was never edited"
     echo "[$scenario] edited after: $(grep "StartModule at" "$work/host.log" | tr -d '\r')"
     expect_fired_at "10:15:0"

@@ -74,6 +74,11 @@ slow-sound-disk)    # the sound on a disk that takes 3 s a call: made ahead, the
     ONSET_SLOW_MS=3000 ONSET_SLOW_DIR="$(win "$work/slow")" \
         run "${rounds:-3}" 15000 1000 1 - --warm --mark 0 60 --lead-in -3000 60 --longest 50
     ;;
+slow-settings-folder) # the settings folder on a share that takes 3 s a call: the minute's look is the worker's
+    settings 0 60 "$beep" "OnTheSecond=1"
+    ONSET_SLOW_MS=3000 ONSET_SLOW_DIR="$(win "$work/app")" \
+        run "${rounds:-3}" 4000 300 1 - --warm --mark 0 60 --longest 50
+    ;;
 stuck-share-unload) # a share that takes 25 s a call: no chime, and the unload cancels the worker's wait
     mkdir -p "$work/slow"
     python3 "$here/../../scripts/make-wav.py" "$work/slow/TimeSignal.wav" --voice signal

@@ -452,9 +452,12 @@ TEST_F(AsWindowsDocumentsTest, AnEditBehindALinkIsSeen) {
     EXPECT_FALSE(VirtualSession::sounds[0].name.empty()) << "full volume plays the file by name";
     ::Sleep(20);  // a later write time
     ASSERT_TRUE(::WritePrivateProfileStringW(L"Tolltone", L"Volume", L"50", mine.c_str()));
-    VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
-    ASSERT_EQ(VirtualSession::sounds.size(), 2u);
-    EXPECT_EQ(VirtualSession::sounds[1].imageDataBytes, StrokeFrames * 2) << "the edit was not seen";
+    // The look made after 10:00's tick came before the edit; the one after
+    // 10:01's finds it, and 10:02 applies it.
+    VirtualSession::RunUntil(VirtualSession::At(10, 2, 5));
+    ASSERT_EQ(VirtualSession::sounds.size(), 3u);
+    EXPECT_FALSE(VirtualSession::sounds[1].name.empty()) << "applied before a look found it";
+    EXPECT_EQ(VirtualSession::sounds[2].imageDataBytes, StrokeFrames * 2) << "the edit was not seen";
     module_.Reset();
     ::DeleteFileW(mine.c_str()), ::DeleteFileW(link.c_str());
 }
