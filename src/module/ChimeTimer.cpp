@@ -39,7 +39,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
         SignalTick(*module, module->LastMinute, module->Signal, environment);
     else
         ChimeTick(*module, module->LastMinute, module->Signal, environment);
-    LookAheadAtSettings(*module);
+    LookAheadAtSettings(*module, true);
 }
 
 } // namespace
@@ -56,8 +56,8 @@ int ArmChimeTimer(ChimeModule& module) {
     module.Signal.preparing = false;
     module.Signal.waiting = false;
     const int armed = ArmWithRetry(module);
-    module.LookAsked = false;  // the next tick applies a look made from now on
-    LookAheadAtSettings(module);
+    LookAheadAtSettings(module, false);
+    module.LookAsked = false;
     return armed;
 }
 
