@@ -23,13 +23,17 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     ChimeModule* module = CurrentModule;
     if (timerId != ChimeTimerId || module == nullptr) return;
     if (module->SettingsUnread) {
-        if (!RetryUnreadSettingsWhenDue(*module)) {
+        // A choice the user made meanwhile chimes as chosen while it waits for
+        // the file; only defaults never read keep the module silent.
+        if (!RetryUnreadSettingsWhenDue(*module) && !module->SettingsLoaded) {
             ArmWithRetry(*module);
             return;
         }
-        // Read at last: the minute goes on as the file says, disabled included.
+        // Read at last, the minute goes on as the file says, disabled included;
+        // a disabled choice still waiting keeps its retry.
         if (module->Enable == 0) {
-            StopChimeTimer(*module);
+            if (module->SettingsUnread) ArmWithRetry(*module);
+            else StopChimeTimer(*module);
             return;
         }
     }
