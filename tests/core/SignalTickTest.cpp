@@ -102,6 +102,11 @@ TEST(SignalTick, CheckStopsASoundWhoseClockMovedOffItsMinuteAndServesTheMinuteTo
         {2220, 2000, 0, true, 55980 - SignalMarginMs},   // set forward, and the check late
         {220, 1980, 0, true, 58000 - SignalMarginMs},    // a wake: the awake count stood still
         {220, 0, 3600000, true, 59980 - SignalMarginMs},  // another zone: 11:00 at the boundary
+        // The tolerance of 1.5 s between the clock's move and the awake count's.
+        {220, 1400, 0, false, 58580 - SignalMarginMs},
+        {220, 1600, 0, true, 58380 - SignalMarginMs},
+        {2220, -1400, 0, false, 59380 - SignalMarginMs},
+        {2220, -1600, 0, true, 59580 - SignalMarginMs},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << "late " << row.late << " moved " << row.moved << " zone " << row.zone);
