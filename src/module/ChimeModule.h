@@ -9,6 +9,17 @@
 
 namespace tolltone {
 
+// The minute's look at the settings file: asked for by the host's thread, made
+// by the worker, under the worker's lock.
+struct LookSlot {
+    bool asked = false;
+    bool found = false;
+    SettingsPath path;
+    SettingsFileStamp known;
+    OptionalKeyNames names;
+    SettingsLook look;
+};
+
 struct ChimeModule : ChimeSettings {
     int32_t PortableMode = 0;
     HINSTANCE Instance = nullptr;
@@ -43,6 +54,7 @@ struct ChimeModule : ChimeSettings {
     // When the last look at the file was asked for (GetTickCount64).
     uint64_t LookAskedMs = 0;
     bool LookAsked = false;
+    LookSlot Look;
     // A minute's retry whose write was refused (a held copy not moved, a file
     // in a foreign encoding not turned): the next waits longer, up to an hour.
     RefusedWrite WriteRetry;

@@ -11,18 +11,6 @@ namespace {
 // boundary, looks for an image): one look serves them all.
 constexpr uint64_t LookEveryMs = 30'000;
 
-// Under the worker's lock: the look asked for, and the one found.
-struct LookSlot {
-    bool asked = false;
-    bool found = false;
-    SettingsPath path;
-    SettingsFileStamp known;
-    OptionalKeyNames names;
-    SettingsLook look;
-};
-
-constinit LookSlot Slot{};
-
 bool SameFileStamp(const SettingsFileStamp& a, const SettingsFileStamp& b) {
     return a.known == b.known && a.exists == b.exists && a.writeTime == b.writeTime && a.size == b.size;
 }
@@ -34,6 +22,8 @@ bool LookAtTheFile() {
     SettingsPath path;
     SettingsFileStamp known;
     OptionalKeyNames names;
+    // The record outlives the worker: the unload stops it first.
+    LookSlot& Slot = CurrentModule->Look;
     {
         const worker::Locked locked;
         if (worker::Stopping() || !Slot.asked) return false;
@@ -52,6 +42,7 @@ bool LookAtTheFile() {
 } // namespace
 
 void ApplySettingsLook(ChimeModule& module) {
+    LookSlot& Slot = module.Look;
     SettingsLook look;
     {
         const worker::Locked locked;
@@ -82,6 +73,7 @@ void LookAheadAtSettings(ChimeModule& module, bool afterTick) {
         module.LookAsked = true;
         module.LookAskedMs = now;
     }
+    LookSlot& Slot = module.Look;
     {
         const worker::Locked locked;
         Slot.asked = true;
