@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               again.dataOffset + again.dataSize == image.size());
         // A strike that starts at its mark, one frame before it or after silence:
         // every byte the sizes claim is written, none past them.
-        const uint32_t mark = UsableMarkFrame(layout, FindCueFrame(file.data(), file.size()));
+        const uint32_t mark = UsableMarkFrame(layout, FindWaveChunks(file.data(), file.size()).cueFrame);
         Check(mark == 0 || static_cast<uint64_t>(mark) * layout.frameBytes < layout.dataSize);
         const ImageStart start = size % 2 ? ImageStart{mark, 0} : ImageStart{0, mark};
         const int strokes = static_cast<int>(size % 3) + 1;

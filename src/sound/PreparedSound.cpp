@@ -45,6 +45,7 @@ struct Preparer {
     ChimeImage image;         // Ready
     uint8_t* file = nullptr;  // NeedsCodec: the file as read
     size_t fileSize = 0;
+    WaveChunks fileChunks;
 };
 
 constinit Preparer Slot{};
@@ -80,7 +81,7 @@ Made BuildFrom(const Request& request, SoundRead read, SoundBytes file) {
         made.stage = Stage::NeedsCodec;
         made.file = std::move(file);
     } else if (read == SoundRead::Read &&
-               BuildChimeImage(file.block.get(), file.size, request.strokes, request.volume, request.roomMs, made.image)) {
+               BuildChimeImage(file, request.strokes, request.volume, request.roomMs, made.image)) {
         made.stage = Stage::Ready;
     }
     return made;
@@ -108,6 +109,7 @@ void Store(Made& made, uint32_t generation) {
     Slot.image = made.image;
     made.image = ChimeImage{};
     Slot.fileSize = made.file.size;
+    Slot.fileChunks = made.file.chunks;
     Slot.file = made.file.block.Release();
     Slot.madeGeneration = generation;
 }
@@ -147,15 +149,15 @@ void DecodeReadFile() {
         if (Slot.stage != Stage::NeedsCodec || Slot.madeGeneration != Slot.wantedGeneration) return;
         file.block = HeapArray<uint8_t>::Adopt(Slot.file);
         file.size = Slot.fileSize;
+        file.chunks = Slot.fileChunks;
         Slot.file = nullptr;
         Slot.fileSize = 0;
         request = Slot.wanted;
         generation = Slot.wantedGeneration;
     }
-    const SoundBytes decoded = DecodeWithCodec(file.block.get(), file.size);
+    const SoundBytes decoded = DecodeWithCodec(file);
     Made made;
-    if (decoded.block && BuildChimeImage(decoded.block.get(), decoded.size, request.strokes, request.volume,
-                                         request.roomMs, made.image))
+    if (BuildChimeImage(decoded, request.strokes, request.volume, request.roomMs, made.image))
         made.stage = Stage::Ready;
     const Locked locked;
     Store(made, generation);

@@ -46,14 +46,16 @@ unsigned ImageMarkMs(const ChimeImage& image) {
     return static_cast<unsigned>((static_cast<uint64_t>(image.markFrame) * 1000 + rate - 1) / rate);
 }
 
-bool BuildChimeImage(const uint8_t* file, size_t size, int strokes, int32_t volume, uint32_t roomMs, ChimeImage& image) {
+bool BuildChimeImage(const SoundBytes& sound, int strokes, int32_t volume, uint32_t roomMs, ChimeImage& image) {
     image = ChimeImage{};
-    const WaveLayout layout = ParseWave(file, size);
+    const uint8_t* const file = sound.block.get();
+    if (file == nullptr) return false;
+    const WaveLayout layout = ParseWave(file, sound.chunks);
     if (layout.kind == SampleKind::None) return false;
     const bool timed = IsMarkableRate(layout.frameRate);
     image.layout = layout;
     image.strokes = strokes;
-    image.markFrame = timed ? UsableMarkFrame(layout, FindCueFrame(file, size)) : 0;
+    image.markFrame = timed ? UsableMarkFrame(layout, sound.chunks.cueFrame) : 0;
     if (volume <= 0) {
         image.silent = true;
         return true;
@@ -78,7 +80,7 @@ bool BuildChimeImage(const uint8_t* file, size_t size, int strokes, int32_t volu
 
 bool MakeChimeImage(int strokes, const wchar_t* waveName, int32_t volume, uint32_t roomMs, ChimeImage& image) {
     const SoundBytes file = ReadPlayableSound(waveName);
-    return file.block && BuildChimeImage(file.block.get(), file.size, strokes, volume, roomMs, image);
+    return BuildChimeImage(file, strokes, volume, roomMs, image);
 }
 
 ImagePlay PlayChimeImage(ChimeImage& taken, uint64_t boundary) {

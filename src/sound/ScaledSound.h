@@ -3,6 +3,7 @@
 // (scaled to the module's own volume, or as they are) copied once per stroke,
 // back to back, behind room for silence, and the image played by the sound
 // player. Nothing of the launcher's or the system's volume is touched.
+#include "sound/SoundSource.h"
 #include "sound/WaveImage.h"
 
 #include <cstddef>
@@ -33,10 +34,10 @@ void FreeChimeImage(ChimeImage& image);
 // From the image's start to its mark, in milliseconds rounded up.
 unsigned ImageMarkMs(const ChimeImage& image);
 
-// Makes the image of strokes copies of the WAV file of size bytes at volume
-// percent, behind room for roomMs of silence; false when it cannot be one (not
-// a WAV whose samples can be copied, too large, no memory).
-bool BuildChimeImage(const uint8_t* file, size_t size, int strokes, int32_t volume, uint32_t roomMs, ChimeImage& image);
+// Makes the image of strokes copies of the WAV file (its chunks found) at
+// volume percent, behind room for roomMs of silence; false when it cannot be
+// one (not a WAV whose samples can be copied, too large, no memory).
+bool BuildChimeImage(const SoundBytes& file, int strokes, int32_t volume, uint32_t roomMs, ChimeImage& image);
 
 // Reads waveName (the file the platform would play for it, decoded when the
 // platform has a codec for it) and makes its image, on the calling thread.

@@ -64,8 +64,10 @@ private:
     HACMSTREAM stream_ = nullptr;
 };
 
-// Converts whole blocks of source into turned's samples; the bytes written,
-// or 0.
+// Converts source into turned's samples; the bytes written, or 0. A codec may
+// take only part of its source per call (cbSrcLengthUsed tells how much): the
+// rest is handed to it again until all is used, so a strike gets whole strokes.
+// A header's buffers stay where they were prepared, so each call has its own.
 DWORD Convert(const Codec& codec, HACMSTREAM stream, const uint8_t* source, DWORD sourceBytes, SoundBytes& turned) {
     DWORD decodedBytes = 0;
     if (codec.size(stream, sourceBytes, &decodedBytes, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR || decodedBytes == 0 ||
@@ -73,23 +75,35 @@ DWORD Convert(const Codec& codec, HACMSTREAM stream, const uint8_t* source, DWOR
         return 0;
     turned.block = HeapArray<uint8_t>(TurnedFileSize(decodedBytes));
     if (!turned.block) return 0;
-    ACMSTREAMHEADER header{};
-    header.cbStruct = sizeof header;
-    header.pbSrc = const_cast<uint8_t*>(source);  // only read
-    header.cbSrcLength = sourceBytes;
-    header.pbDst = TurnedSamples(turned.block.get());
-    header.cbDstLength = decodedBytes;
-    if (codec.prepare(stream, &header, 0) != MMSYSERR_NOERROR) return 0;
-    const bool converted =
-        codec.convert(stream, &header, ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END) == MMSYSERR_NOERROR;
-    codec.unprepare(stream, &header, 0);
-    return converted ? header.cbDstLengthUsed & ~DWORD{1} : 0;
+    DWORD used = 0, written = 0;
+    DWORD flags = ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END;
+    while (used < sourceBytes && written < decodedBytes) {
+        ACMSTREAMHEADER header{};
+        header.cbStruct = sizeof header;
+        header.pbSrc = const_cast<uint8_t*>(source + used);  // only read
+        header.cbSrcLength = sourceBytes - used;
+        header.pbDst = TurnedSamples(turned.block.get()) + written;
+        header.cbDstLength = decodedBytes - written;
+        if (codec.prepare(stream, &header, 0) != MMSYSERR_NOERROR) return 0;
+        const bool converted = codec.convert(stream, &header, flags) == MMSYSERR_NOERROR;
+        header.cbSrcLength = sourceBytes - used;  // as prepared, for the unprepare
+        codec.unprepare(stream, &header, 0);
+        if (!converted || header.cbSrcLengthUsed > sourceBytes - used || header.cbDstLengthUsed > decodedBytes - written)
+            return 0;
+        if (header.cbSrcLengthUsed == 0 && header.cbDstLengthUsed == 0) break;  // nothing more it can take
+        used += header.cbSrcLengthUsed;
+        written += header.cbDstLengthUsed;
+        flags = ACM_STREAMCONVERTF_END;
+    }
+    return written & ~DWORD{1};
 }
 
 } // namespace
 
-SoundBytes DecodeWithCodec(const uint8_t* file, size_t size) {
-    const WaveChunks chunks = FindWaveChunks(file, size);
+SoundBytes DecodeWithCodec(const SoundBytes& sound) {
+    const WaveChunks& chunks = sound.chunks;
+    const uint8_t* const file = sound.block.get();
+    if (file == nullptr || chunks.formatSize == 0) return {};
     // The format as the codecs take it: with its extra bytes counted (none for
     // a chunk of 16 bytes).
     alignas(WAVEFORMATEX) uint8_t format[wave_detail::LargestFormatChunk + sizeof(WAVEFORMATEX)] = {};
@@ -116,7 +130,8 @@ SoundBytes DecodeWithCodec(const uint8_t* file, size_t size) {
         if (stream.Get() != nullptr) decodedBytes = Convert(codec, stream.Get(), file + chunks.dataOffset, sourceBytes, turned);
     }
     if (decodedBytes == 0) return {};
-    turned.size = WriteTurnedFile(pcm.nChannels, pcm.nSamplesPerSec, decodedBytes, FindCueFrame(file, size), turned.block.get());
+    turned.size = WriteTurnedFile(pcm.nChannels, pcm.nSamplesPerSec, decodedBytes, chunks.cueFrame, turned.block.get());
+    turned.chunks = TurnedChunks(decodedBytes, chunks.cueFrame);
     return turned;
 }
 

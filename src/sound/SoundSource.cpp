@@ -72,16 +72,17 @@ bool SchemeFile(const wchar_t* name, wchar_t (&file)[MAX_PATH]) {
            file[0] != L'\0';
 }
 
-SoundBytes TurnFloat64File(const uint8_t* file, size_t size, const WaveChunks& chunks) {
-    const uint8_t* format = file + chunks.formatOffset;
+SoundBytes TurnFloat64File(const SoundBytes& file) {
+    const WaveChunks& chunks = file.chunks;
+    const uint8_t* format = file.block.get() + chunks.formatOffset;
     const uint32_t channels = wave_detail::Read16(format + 2);
     const size_t count = chunks.dataSize / (8 * channels) * channels;
     SoundBytes turned;
     turned.block = HeapArray<uint8_t>(TurnedFileSize(count * 2));
     if (!turned.block) return {};
-    TurnFloat64(file + chunks.dataOffset, count, TurnedSamples(turned.block.get()));
-    turned.size = WriteTurnedFile(channels, wave_detail::Read32(format + 4), count * 2,
-                                  FindCueFrame(file, size), turned.block.get());
+    TurnFloat64(file.block.get() + chunks.dataOffset, count, TurnedSamples(turned.block.get()));
+    turned.size = WriteTurnedFile(channels, wave_detail::Read32(format + 4), count * 2, chunks.cueFrame, turned.block.get());
+    turned.chunks = TurnedChunks(count * 2, chunks.cueFrame);
     return turned;
 }
 
@@ -104,21 +105,21 @@ SoundRead ReadSoundFile(const wchar_t* name, SoundBytes& bytes) {
         if (unreadable) return SoundRead::Unreadable;
     }
     if (!bytes.block) return SoundRead::NoSound;
-    if (ParseWave(bytes.block.get(), bytes.size).kind != SampleKind::None) return SoundRead::Read;
-    const WaveChunks chunks = FindWaveChunks(bytes.block.get(), bytes.size);
-    if (chunks.formatSize == 0) {
+    bytes.chunks = FindWaveChunks(bytes.block.get(), bytes.size);
+    if (bytes.chunks.formatSize == 0) {
         bytes = SoundBytes{};
         return SoundRead::NoSound;
     }
-    if (!IsFloat64(bytes.block.get() + chunks.formatOffset, chunks.formatSize)) return SoundRead::NeedsCodec;
-    bytes = TurnFloat64File(bytes.block.get(), bytes.size, chunks);
+    if (ParseWave(bytes.block.get(), bytes.chunks).kind != SampleKind::None) return SoundRead::Read;
+    if (!IsFloat64(bytes.block.get() + bytes.chunks.formatOffset, bytes.chunks.formatSize)) return SoundRead::NeedsCodec;
+    bytes = TurnFloat64File(bytes);
     return bytes.block ? SoundRead::Read : SoundRead::NoSound;
 }
 
 SoundBytes ReadPlayableSound(const wchar_t* name) {
     SoundBytes bytes;
     const SoundRead read = ReadSoundFile(name, bytes);
-    if (read == SoundRead::NeedsCodec) return DecodeWithCodec(bytes.block.get(), bytes.size);
+    if (read == SoundRead::NeedsCodec) return DecodeWithCodec(bytes);
     return read == SoundRead::Read ? std::move(bytes) : SoundBytes{};
 }
 

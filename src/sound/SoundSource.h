@@ -4,15 +4,18 @@
 // default sound), read whole and, when the module cannot scale its samples as
 // they are, turned into 16-bit PCM.
 #include "base/ModuleHeap.h"
+#include "sound/WaveImage.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace tolltone {
 
+// A WAV file as read, with its chunks found once for whatever reads it next.
 struct SoundBytes {
     HeapArray<uint8_t> block;
     size_t size = 0;
+    WaveChunks chunks;
 };
 
 // What a read of the file for a name found. Read: bytes hold a WAV whose
@@ -35,6 +38,6 @@ SoundBytes ReadPlayableSound(const wchar_t* name);
 // A WAV in a format the module cannot scale, decoded by the platform's audio
 // compression manager into a turned file (sound/WaveTurn.h); empty when it
 // cannot be.
-SoundBytes DecodeWithCodec(const uint8_t* file, size_t size);
+SoundBytes DecodeWithCodec(const SoundBytes& file);
 
 } // namespace tolltone

@@ -72,22 +72,26 @@ inline SampleKind KindOf(const uint8_t* format, uint32_t formatSize) {
 
 } // namespace wave_detail
 
-// Where a RIFF WAVE file of size bytes has its format and its data, whatever
-// the format: formatSize 0 when it has not both. Chunks may come in any order; a
-// data chunk cut short by the end of the file counts with the bytes it has.
+// Where a RIFF WAVE file of size bytes has its format, its data and its first
+// cue point, found in one walk and handed on to whatever reads the file next:
+// formatSize 0 when it has not both a format and data. Chunks may come in any
+// order; a data chunk cut short by the end of the file counts with the bytes it
+// has. The cue point is its sample offset, or its position where the offset is
+// 0 (writers differ); 0 without one.
 struct WaveChunks {
     size_t formatOffset = 0;
     uint32_t formatSize = 0;
     size_t dataOffset = 0;
     size_t dataSize = 0;
+    uint32_t cueFrame = 0;
 };
 
 inline WaveChunks FindWaveChunks(const uint8_t* file, size_t size) {
     using namespace wave_detail;
     WaveChunks chunks;
     if (size < 12 || !IsTag(file, "RIFF") || !IsTag(file + 8, "WAVE")) return {};
-    bool haveFormat = false, haveData = false;
-    for (size_t at = 12; at + 8 <= size && !(haveFormat && haveData);) {
+    bool haveFormat = false, haveData = false, haveCue = false;
+    for (size_t at = 12; at + 8 <= size && !(haveFormat && haveData && haveCue);) {
         const uint32_t chunkSize = Read32(file + at + 4);
         const size_t body = at + 8;
         const size_t available = size - body;
@@ -100,6 +104,10 @@ inline WaveChunks FindWaveChunks(const uint8_t* file, size_t size) {
             chunks.dataOffset = body;
             chunks.dataSize = chunkSize < available ? chunkSize : available;
             haveData = true;
+        } else if (IsTag(file + at, "cue ") && !haveCue && chunkSize >= 28 && available >= 28 && Read32(file + body) >= 1) {
+            const uint32_t offset = Read32(file + body + 4 + 20);
+            chunks.cueFrame = offset != 0 ? offset : Read32(file + body + 4 + 4);
+            haveCue = true;
         }
         if (chunkSize >= available) break;  // the last chunk (or one cut short)
         at = body + chunkSize + (chunkSize & 1u);
@@ -107,12 +115,10 @@ inline WaveChunks FindWaveChunks(const uint8_t* file, size_t size) {
     return haveFormat && haveData ? chunks : WaveChunks{};
 }
 
-// Finds the format and the data of a RIFF WAVE file of size bytes whose
-// samples this module can scale; a data chunk cut short counts with the whole
-// frames it has.
-inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
+// The layout of a file whose chunks were found, when this module can scale its
+// samples; a data chunk cut short counts with the whole frames it has.
+inline WaveLayout ParseWave(const uint8_t* file, const WaveChunks& chunks) {
     using namespace wave_detail;
-    const WaveChunks chunks = FindWaveChunks(file, size);
     if (chunks.formatSize == 0) return {};
     WaveLayout layout;
     layout.formatOffset = chunks.formatOffset;
@@ -130,6 +136,8 @@ inline WaveLayout ParseWave(const uint8_t* file, size_t size) {
     layout.dataSize = static_cast<uint32_t>(dataAvailable - dataAvailable % blockAlign);
     return layout;
 }
+
+inline WaveLayout ParseWave(const uint8_t* file, size_t size) { return ParseWave(file, FindWaveChunks(file, size)); }
 
 // Where an image begins against the first stroke: after frames of silence, or
 // with the stroke's first frames left out.
@@ -163,26 +171,6 @@ inline uint64_t ImageMilliseconds(const WaveLayout& layout, int strokes, ImageSt
     if (layout.frameBytes == 0 || layout.frameRate == 0 || strokes < 1) return 0;
     const uint64_t frames = ImageDataBytes(layout, strokes, start) / layout.frameBytes;
     return (frames * 1000 + layout.frameRate - 1) / layout.frameRate;
-}
-
-// The first cue point of a RIFF WAVE file of size bytes, in sample frames: its
-// sample offset, or its position where the offset is 0 (writers differ); 0
-// without one.
-inline uint32_t FindCueFrame(const uint8_t* file, size_t size) {
-    using namespace wave_detail;
-    if (size < 12 || !IsTag(file, "RIFF") || !IsTag(file + 8, "WAVE")) return 0;
-    for (size_t at = 12; at + 8 <= size;) {
-        const uint32_t chunkSize = Read32(file + at + 4);
-        const size_t body = at + 8;
-        const size_t available = size - body;
-        if (IsTag(file + at, "cue ") && chunkSize >= 28 && available >= 28 && Read32(file + body) >= 1) {
-            const uint32_t offset = Read32(file + body + 4 + 20);
-            return offset != 0 ? offset : Read32(file + body + 4 + 4);
-        }
-        if (chunkSize >= available) break;
-        at = body + chunkSize + (chunkSize & 1u);
-    }
-    return 0;
 }
 
 // A mark is only followed inside the first stroke and at most 30 s into it: a

@@ -55,6 +55,18 @@ inline size_t WriteTurnedFile(uint32_t channels, uint32_t frameRate, size_t pcmB
     return size;
 }
 
+// The chunks of a turned file of pcmBytes of samples, as WriteTurnedFile lays
+// them out: handed on, not walked again.
+inline WaveChunks TurnedChunks(size_t pcmBytes, uint32_t cueFrame) {
+    WaveChunks chunks;
+    chunks.formatOffset = 12 + 8;
+    chunks.formatSize = 16;
+    chunks.dataOffset = wave_detail::TurnedHeaderBytes;
+    chunks.dataSize = pcmBytes;
+    chunks.cueFrame = cueFrame;
+    return chunks;
+}
+
 // Whether format (a format chunk's body) holds 64-bit float samples that fill
 // their frames, plain or extensible.
 inline bool IsFloat64(const uint8_t* format, uint32_t formatSize) {

@@ -192,9 +192,64 @@ TEST(WaveImage, CuePointIsTheSampleOffsetOrElseThePositionAndMarksOnlyTheFirstSt
     for (size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(i);
         const Bytes& file = rows[i].file;
-        EXPECT_EQ(FindCueFrame(file.data(), file.size()), rows[i].cue);
+        EXPECT_EQ(FindWaveChunks(file.data(), file.size()).cueFrame, rows[i].cue);
         EXPECT_EQ(UsableMarkFrame(ParseWave(file.data(), file.size()), rows[i].cue), rows[i].usable);
     }
+}
+
+// One walk finds the format, the data and the first cue point wherever they
+// lie, and the layout is read from what it found.
+TEST(WaveImage, OneWalkFindsFormatDataAndTheFirstCuePointInAnyOrder) {
+    const Bytes format = Format(1, 1, 16), data = Samples16({1, 2, 3, 4, 5, 6, 7, 8});
+    const auto chunk = [](const char* tag, const Bytes& body) {
+        Bytes out;
+        PutTag(out, tag);
+        Put32(out, uint32_t(body.size()));
+        Append(out, body);
+        if (body.size() % 2 != 0) out.push_back(0);
+        return out;
+    };
+    const auto cue = [&](uint32_t offset, uint32_t points = 1) {
+        Bytes body;
+        for (uint32_t v : {points, 1u, 0u}) Put32(body, v);
+        PutTag(body, "data");
+        for (uint32_t v : {0u, 0u, offset}) Put32(body, v);
+        return chunk("cue ", body);
+    };
+    const auto riff = [](std::initializer_list<Bytes> chunks) {
+        Bytes body;
+        for (const Bytes& c : chunks) Append(body, c);
+        Bytes file;
+        PutTag(file, "RIFF");
+        Put32(file, uint32_t(body.size() + 4));
+        PutTag(file, "WAVE");
+        Append(file, body);
+        return file;
+    };
+    const Bytes fmt = chunk("fmt ", format), samples = chunk("data", data), odd = chunk("LIST", {'a', 'b', 'c'});
+    const struct { const char* what; Bytes file; uint32_t cue; } rows[] = {
+        {"cue first", riff({cue(5), fmt, samples}), 5},
+        {"cue between", riff({fmt, cue(3), samples}), 3},
+        {"cue after the data", riff({fmt, odd, samples, cue(6)}), 6},
+        {"data first, two cues: the first counts", riff({samples, cue(2), fmt, cue(7)}), 2},
+        {"a cue chunk without points, then one", riff({fmt, cue(4, 0), samples, cue(1)}), 1},
+        {"no cue", riff({odd, fmt, samples}), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Bytes& file = row.file;
+        const WaveChunks chunks = FindWaveChunks(file.data(), file.size());
+        ASSERT_EQ(chunks.formatSize, format.size());
+        EXPECT_EQ(Bytes(file.begin() + long(chunks.formatOffset), file.begin() + long(chunks.formatOffset + 16)), format);
+        ASSERT_EQ(chunks.dataSize, data.size());
+        EXPECT_EQ(Bytes(file.begin() + long(chunks.dataOffset), file.begin() + long(chunks.dataOffset + 16)), data);
+        EXPECT_EQ(chunks.cueFrame, row.cue);
+        const WaveLayout layout = ParseWave(file.data(), chunks);
+        EXPECT_EQ(layout.kind, SampleKind::Signed16);
+        EXPECT_EQ(layout.dataOffset, chunks.dataOffset);
+        EXPECT_EQ(layout.dataSize, 16u);
+    }
+    EXPECT_EQ(FindWaveChunks(riff({cue(5), samples}).data(), riff({cue(5), samples}).size()).formatSize, 0u) << "no format";
 }
 
 TEST(WaveImage, StrikeImageStartsAfterSilenceOrWithoutTheFramesAlreadyPast) {
@@ -252,6 +307,16 @@ TEST(WaveTurn, Float64BecomesPcmWithItsCuePoint) {
     ASSERT_EQ(turned.size(), header.size() + count * 2 + cue.size());
     EXPECT_EQ(Bytes(turned.begin(), turned.begin() + long(header.size())), header);
     EXPECT_EQ(Bytes(turned.end() - long(cue.size()), turned.end()), cue);
+    const WaveLayout layout = ParseWave(turned.data(), turned.size());
+    ASSERT_EQ(layout.kind, SampleKind::Signed16);
+    EXPECT_EQ(layout.frameRate, 22050u);
+    EXPECT_EQ(layout.frameBytes, 4u);
+    const WaveChunks chunks = FindWaveChunks(turned.data(), turned.size());
+    EXPECT_EQ(chunks.cueFrame, 3u);
+    const WaveChunks handed = TurnedChunks(count * 2, 3);
+    EXPECT_EQ(std::vector<size_t>({handed.formatOffset, handed.formatSize, handed.dataOffset, handed.dataSize, handed.cueFrame}),
+              std::vector<size_t>({chunks.formatOffset, chunks.formatSize, chunks.dataOffset, chunks.dataSize, chunks.cueFrame}))
+        << "the turned file's chunks are where they are handed on";
     for (size_t i = 0; i < count; ++i)
         EXPECT_EQ(int16_t(turned[header.size() + 2 * i] | turned[header.size() + 2 * i + 1] << 8), expected[i]) << i;
 }
