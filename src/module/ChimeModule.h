@@ -37,6 +37,9 @@ struct ChimeModule : ChimeSettings {
     // nothing is saved, and each minute runs the start's read again until it
     // succeeds.
     bool SettingsUnread = false;
+    // While unread: the five the user changed in the dialog (ChimeKey bits). Only
+    // they are saved over the file; the record's others are defaults.
+    unsigned ChosenKeys = 0;
     // The window the chime timer was set on; null when none is set. Stopping
     // always goes to this window, whatever the host has handed over since.
     HWND TimerWindow = nullptr;

@@ -57,9 +57,11 @@ int WINAPI Setting() noexcept {
         if (module->SettingsLoaded) {
             if (!module->SettingsFile.valid) PrepareSettingsFile(*module);  // no InitialLoad before
             // A file not read yet (a crashed save's copy still held, the file
-            // held) takes no save: the choice waits in the record, and the
-            // minute that reads the file saves it into the file's text.
-            if (SaveModuleSettings(*module) != 0) module->SettingsUnread = false;
+            // held) is read first: the dialog showed defaults, and only what
+            // the user changed goes into the file's text. While it cannot be
+            // read the choice waits in the record for the minute or the unload.
+            if (module->SettingsUnread) RetryUnreadSettings(*module);
+            else SaveModuleSettings(*module);
         }
         // A choice waiting for the file is retried each minute, disabled too.
         if (module->Enable != 0 || module->SettingsUnread) ArmChimeTimer(*module);

@@ -29,10 +29,13 @@ inline void NoteSettingsFileRead(ChimeModule& module) {
 // loads a library or takes a shell lock, so the unload may call it. A save keeps
 // the optional keys as written: if someone else wrote the file since the module
 // last read it, the record's keys stay stale until the next check.
+// A file not read yet takes only what the user changed.
 inline int SaveModuleSettings(ChimeModule& module) {
+    const unsigned keys = module.SettingsUnread ? module.ChosenKeys : AllChimeKeys;
+    if (keys == 0 && module.PendingOptional.keys == 0) return 0;  // nothing of the user's to write
     const SettingsFileStamp before = ReadSettingsFileStamp(module.SettingsFile);
     const int saved = SaveSettings(module.SettingsFile, module.Texts, module,
-                                   module.PendingOptional.keys != 0 ? &module.PendingOptional : nullptr);
+                                   module.PendingOptional.keys != 0 ? &module.PendingOptional : nullptr, keys);
     if (saved != 0) module.PendingOptional.keys = 0;
     if (saved != 0 && SameStamp(before, module.SettingsStamp)) NoteSettingsFileRead(module);
     return saved;
@@ -44,13 +47,14 @@ inline void RefreshOptionalKeys(ChimeModule& module) {
         ApplyOptionalChanges(module.PendingOptional, module);
 }
 
-// The five values the user chose in the dialog, over those read from the file.
-inline void KeepChosenSettings(ChimeSettings& settings, const ChimeSettings& choice) {
-    std::wmemcpy(settings.WaveName, choice.WaveName, PathUnits);
-    settings.Interval = choice.Interval;
-    settings.Enable = choice.Enable;
-    settings.SignalType = choice.SignalType;
-    settings.TimeType = choice.TimeType;
+// Those of the five values the user chose in the dialog (keys), over those read
+// from the file.
+inline void KeepChosenSettings(ChimeSettings& settings, const ChimeSettings& choice, unsigned keys = AllChimeKeys) {
+    if (keys & WaveNameKey) std::wmemcpy(settings.WaveName, choice.WaveName, PathUnits);
+    if (keys & IntervalKey) settings.Interval = choice.Interval;
+    if (keys & EnableKey) settings.Enable = choice.Enable;
+    if (keys & SignalTypeKey) settings.SignalType = choice.SignalType;
+    if (keys & TimeTypeKey) settings.TimeType = choice.TimeType;
 }
 
 // A settings file that could not be read at InitialLoad, read again: true when
@@ -70,12 +74,14 @@ inline bool RetryUnreadSettings(ChimeModule& module) {
         return false;
     }
     module.WriteRetry.Reset();
-    // Loaded while unread: the user chose the five values in the dialog. They
-    // stay, and go into the file's text with every other key it holds.
+    // Loaded while unread: the user pressed OK in a dialog that showed defaults.
+    // What the user changed there stays, and goes into the file's text with
+    // every other key it holds.
     const bool chosen = module.SettingsLoaded;
     const ChimeSettings choice = module;
     static_cast<ChimeSettings&>(module) = read;
-    if (chosen) KeepChosenSettings(module, choice);
+    if (chosen) KeepChosenSettings(module, choice, module.ChosenKeys);
+    module.ChosenKeys = 0;
     ApplyOptionalChanges(module.PendingOptional, module);
     module.SettingsUnread = false;
     module.SettingsLoaded = true;
@@ -97,6 +103,7 @@ inline bool RetryUnreadSettingsWhenDue(ChimeModule& module) {
 // left alone keeps the module's reading, also one the file changed meanwhile.
 inline void TakeDialogChoice(ChimeModule& module, const ChimeSettings& shown, const ChimeSettings& chosen) {
     const OptionalChanges changes = ChangedOptionalKeys(module.Instance, shown, chosen);
+    if (module.SettingsUnread) module.ChosenKeys |= ChangedChimeKeys(shown, chosen);
     KeepChosenSettings(module, chosen);
     ApplyOptionalChanges(changes, module);
     AddOptionalChanges(module.PendingOptional, changes);

@@ -22,4 +22,24 @@ struct ChimeSettings {
     SoundSettings Sounds;              // optional keys: written only where the user changed one
 };
 
+// The five as bits, in the file's order: a save over a file the module could
+// not read writes only those the user changed.
+enum ChimeKey : unsigned {
+    EnableKey = 1, SignalTypeKey = 2, IntervalKey = 4, TimeTypeKey = 8, WaveNameKey = 16, AllChimeKeys = 31,
+};
+
+inline unsigned ChangedChimeKeys(const ChimeSettings& a, const ChimeSettings& b) {
+    unsigned keys = 0;
+    if (a.Enable != b.Enable) keys |= EnableKey;
+    if (a.SignalType != b.SignalType) keys |= SignalTypeKey;
+    if (a.Interval != b.Interval) keys |= IntervalKey;
+    if (a.TimeType != b.TimeType) keys |= TimeTypeKey;
+    for (int i = 0; i < PathUnits && (a.WaveName[i] != L'\0' || b.WaveName[i] != L'\0'); ++i)
+        if (a.WaveName[i] != b.WaveName[i]) {
+            keys |= WaveNameKey;
+            break;
+        }
+    return keys;
+}
+
 } // namespace tolltone

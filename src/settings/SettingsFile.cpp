@@ -337,7 +337,7 @@ namespace {
 // Into a copy of the file: the five keys in their order, after the copy is
 // turned into an encoding that holds them.
 CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, const ChimeSettings& settings,
-                           const OptionalChanges* optional) {
+                           const OptionalChanges* optional, unsigned keys) {
     IniIntegerText numbers[std::size(IntegerKeys)];
     const wchar_t* values[std::size(IntegerKeys) + 1];
     for (size_t i = 0; i < std::size(IntegerKeys); ++i) {
@@ -357,6 +357,7 @@ CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, cons
     // that failed decides nothing: the save fails and the file stays.
     AnsiFit fit = FitAnsiCodePage(texts.section.text);
     for (size_t i = 0; i < std::size(values) && fit == AnsiFit::Holds; ++i) {
+        if ((keys & (1u << i)) == 0) continue;
         fit = FitAnsiCodePage(texts.keys[i].text);
         if (fit == AnsiFit::Holds) fit = FitAnsiCodePage(values[i]);
     }
@@ -364,7 +365,7 @@ CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, cons
     if (fit == AnsiFit::Unknown || (fit == AnsiFit::Loses && !ConvertProfileToUtf16(copy))) return CopyEdit::Fail;
 
     for (size_t i = 0; i < std::size(values); ++i)
-        if (!::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy)) return CopyEdit::Fail;
+        if ((keys & (1u << i)) != 0 && !::WritePrivateProfileStringW(texts.section.text, texts.keys[i].text, values[i], copy)) return CopyEdit::Fail;
     if (optional != nullptr && !WriteOptionalChanges(copy, texts.section.text, *optional)) return CopyEdit::Fail;
     return CopyEdit::Commit;
 }
@@ -372,7 +373,7 @@ CopyEdit WriteSettingsKeys(const wchar_t* copy, const SettingsTexts& texts, cons
 } // namespace
 
 int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings,
-                 const OptionalChanges* optional) {
+                 const OptionalChanges* optional, unsigned keys) {
     if (!path.valid || !texts.loaded) return 0;
     // Where the file really is. A crashed save's copy goes into its place first,
     // and the values into its text; while it cannot be taken nothing is saved: a
@@ -382,7 +383,7 @@ int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const Chi
     if (!target.valid) return 0;
     // Then copy, write, check that it is still the file that was copied, rename.
     return ReplaceSettingsFile(target, texts, [&](const wchar_t* copy) {
-               return WriteSettingsKeys(copy, texts, settings, optional);
+               return WriteSettingsKeys(copy, texts, settings, optional, keys);
            }) == Replacement::Replaced
                ? 1
                : 0;

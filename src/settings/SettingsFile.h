@@ -86,9 +86,10 @@ int LoadSettings(const SettingsPath& path, HINSTANCE strings, ChimeSettings& set
 // file is exactly as it was. Everything else in the file is kept.
 int SaveSettings(const SettingsPath& path, HINSTANCE strings, const ChimeSettings& settings);
 // The same with the texts loaded ahead: no string table, no shell call; with
-// optional, the optional keys the user changed are written in the same copy.
+// optional, the optional keys the user changed are written in the same copy;
+// of the five, those in keys (ChimeKey bits).
 struct OptionalChanges;
 int SaveSettings(const SettingsPath& path, const SettingsTexts& texts, const ChimeSettings& settings,
-                 const OptionalChanges* optional = nullptr);
+                 const OptionalChanges* optional = nullptr, unsigned keys = AllChimeKeys);
 
 } // namespace tolltone

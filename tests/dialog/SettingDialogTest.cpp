@@ -428,6 +428,56 @@ TEST_F(SettingDialogTest, OkWhileACrashedSavesCopyIsHeldWaitsForTheCopy) {
     ::DeleteFileW(copy.c_str());
 }
 
+// Another program (a sync client, a scanner) holds the file with no sharing from
+// before InitialLoad until after 了解: the dialog shows defaults, and only what
+// the user changed there is written once the file can be read. Freed before
+// the dialog opens, the dialog shows the file.
+TEST_F(SettingDialogTest, OkOverAFileHeldSinceTheStartWritesOnlyWhatTheUserChanged) {
+    const std::string ini = "[Tolltone]\r\nEnable=1\r\nInterval=900\r\nWaveName=C:\\Sounds\\bell.wav\r\n"
+                            "Volume=35\r\n[Other]\r\nk=1\r\n";
+    std::string saved = ini;  // the file read: OK writes the five
+    saved.insert(saved.find("[Other]"), "SignalType=0\r\nTimeType=0\r\n");
+    std::string renamed = ini;
+    renamed.replace(renamed.find("C:\\Sounds\\bell.wav"), 18, "b.wav");
+    const struct Row {
+        const char* what;
+        bool freedFirst;
+        std::function<void(HWND)> change;
+        std::string stored;
+    } rows[] = {
+        {"untouched", false, [](HWND) {}, ini},
+        {"a new name", false, [](HWND d) { Control{d, 114}.SetText(L"b.wav"); }, renamed},
+        {"clicked back and forth", false, [](HWND d) {
+             Control{d, 101}.Click();
+             Control{d, 102}.Click();
+         }, ini},
+        {"freed before the dialog", true, [](HWND d) {
+             EXPECT_TRUE((Control{d, 101}.Checked())) << "the file's values";
+             EXPECT_EQ((Control{d, 114}.Text()), L"C:\\Sounds\\bell.wav");
+         }, saved},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(WriteBytes(perUser_.Path(), ini));
+        UniqueKernelHandle holder(AdoptFileHandle(::CreateFileW(perUser_.Path().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                                0, nullptr, OPEN_EXISTING, 0, nullptr)));
+        ASSERT_TRUE(holder);
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(host_.Get());
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+        if (row.freedFirst) holder.Reset();
+        EXPECT_EQ(Setting([&](HWND dialog) {
+                      row.change(dialog);
+                      Control{dialog, 1}.Click();
+                  }),
+                  1);
+        holder.Reset();
+        module_.Reset();
+        EXPECT_EQ(Stored(), row.stored);
+    }
+}
+
 // ---- 詳細設定: the optional keys, opened by button 118 ------------------------
 
 namespace {
