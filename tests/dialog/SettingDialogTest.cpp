@@ -670,12 +670,15 @@ TEST_F(SettingDialogTest, ThePreviewLandsTheSoundOnTheNextWholeTenSeconds) {
     const uint64_t boundary = (lands + tenSeconds / 2) / tenSeconds * tenSeconds;
     EXPECT_LT(lands > boundary ? lands - boundary : boundary - lands, 500'000u) << "within 50 ms of whole ten seconds";
     EXPECT_GT(boundary, image.at) << "a boundary still to come";
-    FILETIME utc{static_cast<DWORD>(boundary), static_cast<DWORD>(boundary >> 32)};
-    SYSTEMTIME universal{}, local{};
-    ::FileTimeToSystemTime(&utc, &universal);
-    ::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    // The label in the run's zone, India's (UTC+5:30, no summer time: the test
+    // command sets TZ), counted here from the boundary.
+    TIME_ZONE_INFORMATION zone;
+    ::GetTimeZoneInformation(&zone);
+    ASSERT_EQ(zone.Bias, -330) << "the dialog tests run with TZ=Asia/Kolkata";
+    const uint64_t secondOfDay = (boundary / 10'000'000 + 5 * 3600 + 30 * 60) % 86400;
     wchar_t expected[64];
-    std::swprintf(expected, 64, L"%02u:%02u:%02u に合わせて鳴らします", local.wHour, local.wMinute, local.wSecond);
+    std::swprintf(expected, 64, L"%02u:%02u:%02u に合わせて鳴らします", unsigned(secondOfDay / 3600),
+                  unsigned(secondOfDay / 60 % 60), unsigned(secondOfDay % 60));
     EXPECT_EQ(shown, expected);
 }
 
