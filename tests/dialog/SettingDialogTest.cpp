@@ -2,6 +2,7 @@
 // thread: what it shows, how clicks change it, what OK stores and Cancel leaves.
 #include "dialog/DialogDriver.h"
 #include "support/ImportPatch.h"
+#include "support/WaveBytes.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -657,41 +658,21 @@ BOOL WINAPI RecordImage(LPCWSTR sound, HMODULE, DWORD flags) {
     ::GetSystemTimePreciseAsFileTime(&now);
     if (sound == nullptr || (flags & SND_MEMORY) == 0) return TRUE;
     const auto* bytes = reinterpret_cast<const uint8_t*>(sound);
-    uint32_t riff, rate, data;
+    uint32_t rate;
     uint16_t block;
-    std::memcpy(&riff, bytes + 4, 4);
     std::memcpy(&rate, bytes + 24, 4);
     std::memcpy(&block, bytes + 32, 2);
-    for (uint32_t at = 12; at + 8 <= riff + 8;) {
-        uint32_t size;
-        std::memcpy(&size, bytes + at + 4, 4);
-        if (std::memcmp(bytes + at, "data", 4) == 0) {
-            std::memcpy(&data, bytes + at + 4, 4);
-            std::vector<int16_t> samples(data / 2);
-            std::memcpy(samples.data(), bytes + at + 8, samples.size() * 2);
-            PlayedImages.push_back({static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime, data / block, rate,
-                                    std::move(samples)});
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
+    const DataChunk data = FindDataChunk(bytes);
+    std::vector<int16_t> samples(data.size / 2);
+    std::memcpy(samples.data(), bytes + data.offset, samples.size() * 2);
+    PlayedImages.push_back({static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime, data.size / block, rate,
+                            std::move(samples)});
     return TRUE;
 }
 
 // 0.1 s of 16-bit mono at 8000 Hz.
 std::string ShortWave() {
-    const uint32_t frames = 800, rate = 8000, data = frames * 2;
-    std::string wave = "RIFF";
-    const auto put = [&wave](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) wave.push_back(static_cast<char>(value >> (8 * i)));
-    };
-    put(36 + data, 4);
-    wave += "WAVEfmt ";
-    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(rate * 2, 4), put(2, 2), put(16, 2);
-    wave += "data";
-    put(data, 4);
-    for (uint32_t i = 0; i < frames; ++i) put(static_cast<uint32_t>((i % 16) * 1000), 2);
-    return wave;
+    return WaveOf(PcmFormat(1, 8000), Samples16(800, [](uint32_t i) { return (i % 16) * 1000; }));
 }
 
 } // namespace
@@ -720,12 +701,15 @@ TEST_F(SettingDialogTest, ThePreviewLandsTheSoundOnTheNextWholeTenSeconds) {
     const uint64_t boundary = (lands + tenSeconds / 2) / tenSeconds * tenSeconds;
     EXPECT_LT(lands > boundary ? lands - boundary : boundary - lands, 500'000u) << "within 50 ms of whole ten seconds";
     EXPECT_GT(boundary, image.at) << "a boundary still to come";
-    FILETIME utc{static_cast<DWORD>(boundary), static_cast<DWORD>(boundary >> 32)};
-    SYSTEMTIME universal{}, local{};
-    ::FileTimeToSystemTime(&utc, &universal);
-    ::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local);
+    // The label in the run's zone, India's (UTC+5:30, no summer time: the test
+    // command sets TZ), counted here from the boundary.
+    TIME_ZONE_INFORMATION zone;
+    ::GetTimeZoneInformation(&zone);
+    ASSERT_EQ(zone.Bias, -330) << "the dialog tests run with TZ=Asia/Kolkata";
+    const uint64_t secondOfDay = (boundary / 10'000'000 + 5 * 3600 + 30 * 60) % 86400;
     wchar_t expected[64];
-    std::swprintf(expected, 64, L"%02u:%02u:%02u に合わせて鳴らします", local.wHour, local.wMinute, local.wSecond);
+    std::swprintf(expected, 64, L"%02u:%02u:%02u に合わせて鳴らします", unsigned(secondOfDay / 3600),
+                  unsigned(secondOfDay / 60 % 60), unsigned(secondOfDay % 60));
     EXPECT_EQ(shown, expected);
 }
 

@@ -5,6 +5,7 @@
 // import table; the clock and timers are virtual.
 #include "dialog/DialogDriver.h"
 #include "support/VirtualSession.h"
+#include "support/WaveBytes.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,28 +30,7 @@ constexpr uint32_t StrokeFrames = 800;
 
 // A 16-bit mono PCM WAV of frames frames.
 std::string Wave(uint32_t frames) {
-    std::string bytes = "RIFF....WAVEfmt ";
-    const auto add = [&](uint32_t value, int size) { bytes.append(reinterpret_cast<const char*>(&value), size); };
-    add(16, 4), add(1, 2), add(1, 2), add(22050, 4), add(44100, 4), add(2, 2), add(16, 2);
-    bytes += "data";
-    add(frames * 2, 4);
-    for (uint32_t i = 0; i < frames; ++i) add(static_cast<uint16_t>((i % 50) * 600), 2);
-    const uint32_t riff = static_cast<uint32_t>(bytes.size() - 8);
-    std::memcpy(bytes.data() + 4, &riff, 4);
-    return bytes;
-}
-
-// A WAV of format (a format chunk's body) around data.
-std::string WaveOf(const std::string& format, const std::string& data) {
-    std::string bytes = "RIFF....WAVEfmt ";
-    const auto add = [&](uint32_t value) { bytes.append(reinterpret_cast<const char*>(&value), 4); };
-    add(static_cast<uint32_t>(format.size()));
-    bytes += format + "data";
-    add(static_cast<uint32_t>(data.size()));
-    bytes += data;
-    const uint32_t riff = static_cast<uint32_t>(bytes.size() - 8);
-    std::memcpy(bytes.data() + 4, &riff, 4);
-    return bytes;
+    return WaveOf(PcmFormat(), Samples16(frames, [](uint32_t i) { return (i % 50) * 600; }));
 }
 
 // A stroke of a 440 Hz tone at a quarter of full scale, 16-bit mono at 22,050 Hz.
@@ -61,11 +41,6 @@ std::vector<int16_t> Tone() {
     std::vector<int16_t> samples(ToneFrames);
     for (uint32_t i = 0; i < ToneFrames; ++i) samples[i] = static_cast<int16_t>(std::lround(8192 * std::sin(i * 0.1254)));
     return samples;
-}
-
-std::string PcmFormat() {
-    WAVEFORMATEX pcm{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
-    return std::string(reinterpret_cast<const char*>(&pcm), 16);
 }
 
 // The tone in tag's format, encoded by the platform's codec; empty if none.
