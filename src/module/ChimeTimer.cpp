@@ -23,13 +23,17 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     ChimeModule* module = CurrentModule;
     if (timerId != ChimeTimerId || module == nullptr) return;
     if (module->SettingsUnread) {
-        if (!RetryUnreadSettingsWhenDue(*module)) {
+        // A choice the user made meanwhile chimes as chosen while it waits for
+        // the file; only defaults never read keep the module silent.
+        if (!RetryUnreadSettingsWhenDue(*module) && !module->SettingsLoaded) {
             ArmWithRetry(*module);
             return;
         }
-        // Read at last: the minute goes on as the file says, disabled included.
+        // Read at last, the minute goes on as the file says, disabled included;
+        // a disabled choice still waiting keeps its retry.
         if (module->Enable == 0) {
-            StopChimeTimer(*module);
+            if (module->SettingsUnread) ArmWithRetry(*module);
+            else StopChimeTimer(*module);
             return;
         }
     }
@@ -39,7 +43,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
         SignalTick(*module, module->LastMinute, module->Signal, environment);
     else
         ChimeTick(*module, module->LastMinute, module->Signal, environment);
-    LookAheadAtSettings(*module);
+    LookAheadAtSettings(*module, true);
 }
 
 } // namespace
@@ -56,8 +60,8 @@ int ArmChimeTimer(ChimeModule& module) {
     module.Signal.preparing = false;
     module.Signal.waiting = false;
     const int armed = ArmWithRetry(module);
-    module.LookAsked = false;  // the next tick applies a look made from now on
-    LookAheadAtSettings(module);
+    LookAheadAtSettings(module, false);
+    module.LookAsked = false;
     return armed;
 }
 

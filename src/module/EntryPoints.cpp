@@ -61,7 +61,8 @@ int WINAPI Setting() noexcept {
             // minute that reads the file saves it into the file's text.
             if (SaveModuleSettings(*module) != 0) module->SettingsUnread = false;
         }
-        if (module->Enable != 0) ArmChimeTimer(*module);
+        // A choice waiting for the file is retried each minute, disabled too.
+        if (module->Enable != 0 || module->SettingsUnread) ArmChimeTimer(*module);
         else StopChimeTimer(*module);
     }
     return static_cast<int>(result);

@@ -74,12 +74,14 @@ void ApplySettingsLook(ChimeModule& module) {
     }
 }
 
-void LookAheadAtSettings(ChimeModule& module) {
+void LookAheadAtSettings(ChimeModule& module, bool afterTick) {
     if (!ChimesAtAll(module) || !module.SettingsFile.valid) return;
     const uint64_t now = ::GetTickCount64();
-    if (module.LookAsked && now - module.LookAskedMs < LookEveryMs) return;
-    module.LookAsked = true;
-    module.LookAskedMs = now;
+    if (afterTick) {
+        if (module.LookAsked && now - module.LookAskedMs < LookEveryMs) return;
+        module.LookAsked = true;
+        module.LookAskedMs = now;
+    }
     {
         const worker::Locked locked;
         Slot.asked = true;

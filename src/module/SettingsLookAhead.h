@@ -12,8 +12,10 @@ namespace tolltone {
 // at all while no minute can chime.
 void ApplySettingsLook(ChimeModule& module);
 
-// After a tick: a look at the file, at most about once a minute. Without a
-// worker to be had, the look is made here, as before there was one.
-void LookAheadAtSettings(ChimeModule& module);
+// A look at the file: after a tick at most about once a minute (ticks on the
+// second come more often), and at every arming (a start, OK), which leaves the
+// next tick free to ask again. Without a worker to be had, the look is made
+// here, as before there was one.
+void LookAheadAtSettings(ChimeModule& module, bool afterTick);
 
 } // namespace tolltone

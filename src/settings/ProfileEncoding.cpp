@@ -4,6 +4,7 @@
 #include "settings/Utf8Check.h"
 #include "win32/UniqueHandle.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 
@@ -64,6 +65,7 @@ struct FileText {
     bool foreign = false; // a big-endian or UTF-8 mark
     bool bigEndian = false;
     bool invalidUtf8 = false; // a UTF-8 mark before bytes that are no UTF-8
+    bool unmarked = false;    // neither UTF-16 nor UTF-8 is marked: read as ANSI
     bool ok = false;
 };
 
@@ -95,15 +97,23 @@ FileText DecodeProfile(HANDLE file) {
     }
     const bool utf8 = StartsWith(b, byteCount, Utf8Mark, sizeof Utf8Mark);
     text.foreign = utf8;
-    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
+    text.unmarked = !utf8;
     const char* narrow = reinterpret_cast<const char*>(b) + (utf8 ? sizeof Utf8Mark : 0);
     const int narrowBytes = static_cast<int>(byteCount - (utf8 ? sizeof Utf8Mark : 0));
+    const auto* unsignedNarrow = reinterpret_cast<const unsigned char*>(narrow);
     // Strict for UTF-8: since Vista an invalid byte would become U+FFFD.
-    if (utf8 && !IsUtf8(reinterpret_cast<const unsigned char*>(narrow), static_cast<size_t>(narrowBytes))) {
+    const bool validUtf8 = IsUtf8(unsignedNarrow, static_cast<size_t>(narrowBytes));
+    if (utf8 && !validUtf8) {
         text.invalidUtf8 = true;
         return text;
     }
-    const DWORD flags = utf8 ? MB_ERR_INVALID_CHARS : 0;
+    // Without a mark: Notepad's UTF-8 when the bytes above 0x7F are valid UTF-8
+    // (text in the ANSI code page almost never is), else the ANSI code page.
+    // Either way every byte must convert: a byte that would become a default
+    // character is lost.
+    const bool wide = std::any_of(unsignedNarrow, unsignedNarrow + narrowBytes, [](unsigned char c) { return c > 0x7F; });
+    const UINT codePage = utf8 || (wide && validUtf8) ? CP_UTF8 : CP_ACP;
+    const DWORD flags = MB_ERR_INVALID_CHARS;
     text.units = narrowBytes > 0 ? ::MultiByteToWideChar(codePage, flags, narrow, narrowBytes, nullptr, 0) : 0;
     if (narrowBytes > 0 && text.units <= 0) return text;
     text.wide = HeapArray<wchar_t>(static_cast<size_t>(text.units) + 1u);
@@ -180,6 +190,7 @@ ProfileTurn ConvertForeignProfile(const wchar_t* path) {
     if (!file) return ProfileTurn::Failed;
     const FileText text = DecodeProfile(file.Get());
     if (text.invalidUtf8) return ProfileTurn::Kept;
+    if (text.unmarked) return ProfileTurn::Turned;  // nothing to turn, whatever its bytes
     if (!text.ok) return ProfileTurn::Failed;
     if (!text.foreign) return ProfileTurn::Turned;
     // Big-endian UTF-16 was Unicode already and stays so; a UTF-8 file becomes

@@ -14,7 +14,9 @@ AnsiFit FitAnsiCodePage(const wchar_t* text);
 
 // Rewrites the file as UTF-16LE with a byte-order mark, keeping every section,
 // key, value and comment. A UTF-16 file is left alone; a missing or empty file
-// becomes the mark alone. False when the file could not be read or written.
+// becomes the mark alone. A file without a mark is read as Notepad's UTF-8 when
+// its bytes above 0x7F are valid UTF-8, else in the ANSI code page. False when
+// the file could not be read or written, or holds a byte that neither takes.
 bool ConvertProfileToUtf16(const wchar_t* path);
 
 // Windows' profile functions read a file as UTF-16 only after FF FE; anything

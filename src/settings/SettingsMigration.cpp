@@ -57,8 +57,12 @@ InitialLoadOutcome InitialLoadSettings(ChimeSettings& settings, const SettingsPa
     const CopyAdoption perUserCopy = portableMode != 0 ? AdoptCompleteCopy(perUser, texts) : CopyAdoption::None;
     if (AdoptCompleteCopy(current, texts) == CopyAdoption::Left ||
         SettleCopyBesideFile(current, texts) == CopyAdoption::Left) {
+        // Only a refusal is a refused write (a guarded folder may show a notice at
+        // each try); a copy held for a moment (a scanner, a sharing violation) or
+        // a search that failed is tried again next minute.
+        const bool refused = ::GetLastError() == ERROR_ACCESS_DENIED;
         settings = ChimeSettings{};
-        return {0, false, false, true};
+        return {0, false, false, refused};
     }
     if (LegacyKeyExists(strings)) return MigrateLegacyRegistry(settings, current, strings);
 

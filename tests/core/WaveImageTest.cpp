@@ -224,8 +224,9 @@ TEST(WaveImage, StrikeImageStartsAfterSilenceOrWithoutTheFramesAlreadyPast) {
 }
 
 // 64-bit float turned into 16-bit PCM: full scale at 1.0, rounded to the
-// nearest, held within range, not a number as silence; the turned file parses
-// as PCM of the same rate and channels and keeps its cue point.
+// nearest, held within range, not a number as silence; the turned file is PCM
+// of the same rate and channels, byte for byte as the format lays it out, and
+// keeps its cue point.
 TEST(WaveTurn, Float64BecomesPcmWithItsCuePoint) {
     const double values[] = {0.0, 0.5, -0.5, 1.0, -1.0, 2.0, -3.0, 100.4 / 32768, -100.6 / 32768, std::nan("")};
     const int expected[] = {0, 16384, -16384, 32767, -32768, 32767, -32768, 100, -101, 0};
@@ -243,11 +244,14 @@ TEST(WaveTurn, Float64BecomesPcmWithItsCuePoint) {
     Bytes turned(TurnedFileSize(count * 2));
     TurnFloat64(data.data(), count, TurnedSamples(turned.data()));
     turned.resize(WriteTurnedFile(2, 22050, count * 2, 3, turned.data()));
-    const WaveLayout layout = ParseWave(turned.data(), turned.size());
-    ASSERT_EQ(layout.kind, SampleKind::Signed16);
-    EXPECT_EQ(layout.frameRate, 22050u);
-    EXPECT_EQ(layout.frameBytes, 4u);
-    EXPECT_EQ(FindCueFrame(turned.data(), turned.size()), 3u);
+    const Bytes header = {'R', 'I', 'F', 'F', 92, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                          1, 0, 2, 0, 0x22, 0x56, 0, 0, 0x88, 0x58, 0x01, 0, 4, 0, 16, 0,  // 22,050 Hz, 88,200 bytes/s
+                          'd', 'a', 't', 'a', 20, 0, 0, 0};
+    const Bytes cue = {'c', 'u', 'e', ' ', 28, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 3, 0, 0, 0,
+                       'd', 'a', 't', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0};
+    ASSERT_EQ(turned.size(), header.size() + count * 2 + cue.size());
+    EXPECT_EQ(Bytes(turned.begin(), turned.begin() + long(header.size())), header);
+    EXPECT_EQ(Bytes(turned.end() - long(cue.size()), turned.end()), cue);
     for (size_t i = 0; i < count; ++i)
-        EXPECT_EQ(int16_t(turned[layout.dataOffset + 2 * i] | turned[layout.dataOffset + 2 * i + 1] << 8), expected[i]) << i;
+        EXPECT_EQ(int16_t(turned[header.size() + 2 * i] | turned[header.size() + 2 * i + 1] << 8), expected[i]) << i;
 }

@@ -566,7 +566,9 @@ TEST_F(SettingDialogTest, ABadQuietTimeKeepsTheAdvancedDialogOpenOnThatField) {
                 Control{d, 202}.SetText(row.start);
                 Control{d, 203}.SetText(row.end);
                 Control{d, IDOK}.Click();
-                EXPECT_TRUE(::IsWindow(d)) << row.field;
+                // An EndDialog would destroy it only once its loop runs again.
+                for (int waited = 0; waited < 300 && ::IsWindow(d); waited += 10) ::Sleep(10);
+                ASSERT_TRUE(::IsWindow(d)) << row.field;
                 EXPECT_EQ(FocusOf(d), (Control{d, row.field}.Window())) << row.field;
             }
             Control{d, IDCANCEL}.Click();
@@ -597,8 +599,8 @@ TEST_F(SettingDialogTest, AMomentsNameOutsideTheCodePageTurnsTheFileUtf16) {
 
 namespace {
 
-// The image the module handed the sound player: when, and its frames.
-struct PlayedImage { uint64_t at; uint32_t frames, rate; };
+// The image the module handed the sound player: when, its frames and its samples.
+struct PlayedImage { uint64_t at; uint32_t frames, rate; std::vector<int16_t> samples; };
 std::vector<PlayedImage> PlayedImages;
 BOOL WINAPI RecordImage(LPCWSTR sound, HMODULE, DWORD flags) {
     FILETIME now;
@@ -615,7 +617,10 @@ BOOL WINAPI RecordImage(LPCWSTR sound, HMODULE, DWORD flags) {
         std::memcpy(&size, bytes + at + 4, 4);
         if (std::memcmp(bytes + at, "data", 4) == 0) {
             std::memcpy(&data, bytes + at + 4, 4);
-            PlayedImages.push_back({static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime, data / block, rate});
+            std::vector<int16_t> samples(data / 2);
+            std::memcpy(samples.data(), bytes + at + 8, samples.size() * 2);
+            PlayedImages.push_back({static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime, data / block, rate,
+                                    std::move(samples)});
             break;
         }
         at += 8 + size + (size & 1);
@@ -675,12 +680,18 @@ TEST_F(SettingDialogTest, ThePreviewLandsTheSoundOnTheNextWholeTenSeconds) {
 }
 
 // A hand edit saved while the dialog is open, and read by the module for Test,
-// is no change of the user's: only the key changed in 詳細設定 is written.
+// is no change of the user's: only the key changed in 詳細設定 is written. Test
+// plays at the edit's volume.
 TEST_F(SettingDialogTest, AnEditOfTheFileWhileTheDialogIsOpenStays) {
-    const std::string ini = Ini("1", "0", "60", "0", "bell.wav") + "Volume=40\r\n";
-    const std::string edited = Ini("1", "0", "60", "0", "bell.wav") + "Volume=50\r\n";
+    TempFolder folder(L"edit-while-open");
+    const std::wstring wave = folder.Path() + L"\\bell.wav";
+    ASSERT_TRUE(WriteBytes(wave, ShortWave()));
+    const std::string name(wave.begin(), wave.end());
+    const std::string ini = Ini("1", "0", "60", "0", name.c_str()) + "Volume=40\r\n";
+    const std::string edited = Ini("1", "0", "60", "0", name.c_str()) + "Volume=50\r\n";
     Open(ini);
-    PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordSoundName));
+    PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&RecordImage));
+    PlayedImages.clear();
     Setting([&](HWND dialog) {
         ASSERT_TRUE(WriteBytes(perUser_.Path(), edited));
         ::Sleep(50);  // a write time of its own
@@ -692,4 +703,8 @@ TEST_F(SettingDialogTest, AnEditOfTheFileWhileTheDialogIsOpenStays) {
         Control{dialog, IDOK}.Click();
     });
     EXPECT_EQ(Stored(), edited + "QuietWhenBusy=1\r\n");
+    ASSERT_EQ(PlayedImages.size(), 1u) << "Test at 50 % plays an image";
+    const std::vector<int16_t>& samples = PlayedImages[0].samples;
+    ASSERT_EQ(samples.size(), 800u);
+    for (size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i], static_cast<int16_t>(i % 16 * 500)) << i;
 }

@@ -79,6 +79,13 @@ slow-settings-folder) # the settings folder on a share that takes 3 s a call: th
     ONSET_SLOW_MS=3000 ONSET_SLOW_DIR="$(win "$work/app")" \
         run "${rounds:-3}" 4000 300 1 - --warm --mark 0 60 --longest 50
     ;;
+slow-strike)        # the hour struck from a disk that takes 3 s a call, default timing: within 1 s, whole
+    mkdir -p "$work/slow"
+    cp "$work/beep.wav" "$work/slow/beep.wav"
+    settings 1 60 "$(win "$work/slow/beep.wav")"
+    ONSET_SLOW_MS=3000 ONSET_SLOW_DIR="$(win "$work/slow")" \
+        run "${rounds:-2}" 15000 2500 1 - --mark 0 1100 --longest 50
+    ;;
 stuck-share-unload) # a share that takes 25 s a call: no chime, and the unload cancels the worker's wait
     mkdir -p "$work/slow"
     python3 "$here/../../scripts/make-wav.py" "$work/slow/TimeSignal.wav" --voice signal

@@ -128,3 +128,79 @@ TEST_F(SettingsFileStatesTest, ACopyLeftBesideTheFileByACrashIsSettledAtTheStart
         ::DeleteFileW(copyPath.c_str());
     }
 }
+
+namespace {
+
+const wchar_t LegacyKey[] = L"Software\\Orvane\\Tolltone";
+
+// An older release's key with a name that code pages 1252 and 932 cannot hold
+// (U+301C has no exact form in 932): the migration's save turns the file UTF-16.
+bool WriteLegacyName(const std::wstring& name) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, LegacyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG set = ::RegSetValueExW(key, L"WaveName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                                      static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+}
+
+bool LegacyKeyExists() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, LegacyKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+std::wstring Utf16Text(const std::string& bytes) {
+    return IsUtf16File(bytes) ? std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2)
+                              : L"(not UTF-16)";
+}
+
+} // namespace
+
+// Notepad saves UTF-8 without a mark; Windows reads such a file as ANSI. Turned
+// UTF-16 for a name the code page cannot hold, it keeps what the user wrote.
+TEST_F(SettingsFileStatesTest, AnUnmarkedFileTurnsUtf16AsWhatTheUserWrote) {
+    ASSERT_FALSE(LegacyKeyExists()) << "the prefix holds no older release's key";
+    const std::wstring name = L"C:\\音\\鐘〜.wav";
+    const std::string tail = "[Tolltone]\r\nEnable=1\r\nInterval=900\r\n[Other]\r\n";
+    const struct Row {
+        std::string bytes;
+        std::wstring comment, note;  // empty: the file cannot be turned and keeps its bytes
+        bool in932, in1252;
+    } rows[] = {
+        // Notepad's UTF-8 in either code page.
+        {"; \xE6\x9C\x9D\xE3\x81\xAE\xE9\x90\x98\r\n" + tail + "Note=\xE3\x81\xA1\xE3\x82\x87\xE3\x81\x86\xE3\x81\xA9\r\n",
+         L"; 朝の鐘\r\n", L"Note=ちょうど\r\n", true, true},
+        // The code page's own text, which is no UTF-8.
+        {"; \x92\xA9\x82\xCC\x8F\xE0\r\n" + tail + "Note=\x82\xBF\x82\xE5\x82\xA4\x82\xC7\r\n", L"; 朝の鐘\r\n",
+         L"Note=ちょうど\r\n", true, false},
+        {"; caf\xE9\r\n" + tail + "Note=d\xE9j\xE0\r\n", L"; café\r\n", L"Note=déjà\r\n", false, true},
+        // Neither: a lead byte of 932 before a line's end.
+        {"; caf\xE9\r\n" + tail + "Note=d\xE9j\xE0\r\n", L"", L"", true, false},
+    };
+    for (const Row& row : rows) {
+        if (!(Cp932() ? row.in932 : row.in1252)) continue;
+        SCOPED_TRACE(row.bytes);
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        ASSERT_TRUE(WriteBytes(perUser_.Path(), row.bytes));
+        ASSERT_TRUE(WriteLegacyName(name));
+        InitialLoad();
+        const std::string stored = Stored();
+        if (row.comment.empty()) {
+            EXPECT_EQ(stored, row.bytes) << "the file keeps its bytes";
+            EXPECT_TRUE(LegacyKeyExists()) << "the name is not saved: the old key keeps it";
+        } else {
+            const std::wstring text = Utf16Text(stored);
+            EXPECT_EQ(text.find(row.comment), 0u);
+            EXPECT_NE(text.find(row.note), std::wstring::npos);
+            EXPECT_NE(text.find(L"WaveName=" + name + L"\r\n"), std::wstring::npos);
+            EXPECT_FALSE(LegacyKeyExists()) << "migrated";
+        }
+        Unload();
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, LegacyKey);
+    }
+}

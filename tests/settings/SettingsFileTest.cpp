@@ -1,6 +1,7 @@
 // The settings file through the platform's real profile functions.
 #include "settings/OptionalSettings.h"
 #include "settings/SettingsFile.h"
+#include "support/ImportPatch.h"
 #include "support/WinTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +197,51 @@ TEST_F(SettingsFileTest, AFailedSaveChangesNothingAndAnotherSavesCopyIsLeftAlone
     EXPECT_EQ(saved.find("stale"), std::string::npos);
     EXPECT_EQ(StagingCopies(), L"Tolltone.9-9.tmp ") << "only the other save's copy is there";
     ::SetFileAttributesW(other.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Another program saves the file while a save flushes its copy (an editor, a
+// second launcher; on a USB stick the flush takes long): the rename would undo
+// its edit, so the save starts again from the file as it is now. When every
+// flush meets an edit the save gives up and the other program's file stands.
+namespace {
+std::wstring EditedDuringFlush;
+std::string LastEdit;
+int EditsLeft = 0;
+void* RealFlush = nullptr;
+BOOL WINAPI FlushWhileAnotherSaves(HANDLE file) {
+    if (EditsLeft > 0) {
+        --EditsLeft;
+        ::Sleep(20);  // a later write time
+        LastEdit = ReadBytes(EditedDuringFlush) + "[Another]\r\nk=" + std::to_string(EditsLeft) + "\r\n";
+        WriteBytes(EditedDuringFlush, LastEdit);
+    }
+    return reinterpret_cast<decltype(&::FlushFileBuffers)>(RealFlush)(file);
+}
+} // namespace
+
+TEST_F(SettingsFileTest, ASaveStartsAgainFromAnEditSavedWhileItFlushes) {
+    const SettingsPath path = PathOf(L"Tolltone.ini");
+    const std::string before = "; mine\r\n" + std::string(DefaultsFile);
+    const struct { int edits, answer; } rows[] = {{1, 1}, {100, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.edits);
+        ASSERT_TRUE(WriteBytes(path.text, before));
+        EditedDuringFlush = path.text, EditsLeft = row.edits;
+        // The save's code is linked into this program: its calls go through this program's imports.
+        RealFlush = PatchImport(::GetModuleHandleW(nullptr), "FlushFileBuffers", reinterpret_cast<void*>(&FlushWhileAnotherSaves));
+        const int answer = SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav"));
+        PatchImport(::GetModuleHandleW(nullptr), "FlushFileBuffers", RealFlush);
+        EXPECT_EQ(answer, row.answer);
+        const std::string saved = ReadBytes(path.text);
+        if (row.answer == 1) {
+            for (const char* line : {"; mine\r\n", "Interval=60\r\n", "WaveName=new.wav\r\n", "[Another]\r\nk=0\r\n"})
+                EXPECT_NE(saved.find(line), std::string::npos) << line << " missing from:\n" << saved;
+        } else {
+            EXPECT_LT(EditsLeft, row.edits - 1) << "tried again";
+            EXPECT_EQ(saved, LastEdit) << "the other program's save stands";
+        }
+        EXPECT_EQ(StagingCopies(), L"");
+    }
 }
 
 // What a crash or another writer can leave: only a complete copy (a file system
