@@ -13,6 +13,13 @@
   the PC's clock now and how to see seconds in the taskbar clock.
 - Links: every page and anchor that the help's pages, contents and index point to
   exists.
+- Labels: every 「label」 that readme.txt, the help's pages and its popups quote is a
+  text the dialogs show (a control, a caption, a string of the string table, an
+  interval of the list) or one of Windows' own names kept below.
+- Reach: every page of the help is in the project's file list and in the contents;
+  every control of the two dialogs has an index entry that points to the dialogs' page.
+- One place for the file: no help page but the settings file's names a key.
+- Length: readme.txt as the zip holds it, history included, is at most 120 lines.
 
 usage: check-docs.py SOURCE_DIR VERSION
 """
@@ -105,7 +112,7 @@ elif newest.stdout.strip() != version:
 # The time signal is as right as the PC's clock: the two Windows settings that
 # set it and show its seconds, where the time signal is described.
 CLOCK_STEPS = ["「今すぐ同期」", "「システム トレイの時計に秒を表示する」"]
-for document in ["README.md", "package/readme.txt", "help/settings.html"]:
+for document in ["README.md", "package/readme.txt", "help/dialog.html"]:
     body = text(document)
     for step in CLOCK_STEPS:
         if step not in body:
@@ -127,8 +134,112 @@ for source in link_sources:
         elif anchor and anchor not in anchors[page]:
             fail(f"help/{source.name} points to {target}: {page} has no anchor {anchor}")
 
+# --- labels ---------------------------------------------------------------
+# Windows' own names that the documents quote, as Windows 10 and 11 show them.
+WINDOWS_NAMES = {
+    "プロパティ", "全般", "許可する", "OK", "すべて展開", "ファイルの場所を開く", "ミュージック",
+    "詳細", "ファイル バージョン", "今すぐ同期", "システム トレイの時計に秒を表示する",
+    "集中モード", "応答不可", "優先順位のみ", "アラームのみ", "一般の警告音", "?",
+    "パスのコピー", "読み取り専用", "名前を付けて保存", "ファイル", "文字コード", "ファイルの種類",
+    "すべてのファイル", "ANSI", "UTF-16 LE", "UTF-16 BE", "UTF-8", "UTF-8 (BOM 付き)", '"',
+}
+
+
+def shown_forms(raw):
+    # "詳細(&D)..." shows as 詳細(D)...; documents quote it so, or as 詳細... or 詳細.
+    shown = raw.replace("&&", "\0").replace("&", "").replace("\0", "&")
+    bare = re.sub(r"\(&.\)", "", raw).replace("&", "")
+    forms = {shown, bare}
+    for form in list(forms):
+        forms.add(form.rstrip(":").rstrip())
+        forms.add(form.rstrip(":").rstrip().removesuffix("..."))
+    return {form for form in forms if form}
+
+
+dialog_part = rc[rc.find("IDD_SETTINGS DIALOG"):] if "IDD_SETTINGS DIALOG" in rc else ""
+controls = {}  # text -> dialog
+current = None
+for line in dialog_part.splitlines():
+    head = re.match(r"^(IDD_\w+) DIALOG", line)
+    if head:
+        current = head.group(1)
+    quoted = re.match(r'^\s*(?:CONTROL|AUTOCHECKBOX|LTEXT|PUSHBUTTON|DEFPUSHBUTTON|CAPTION)\s+"([^"]*)"', line)
+    if quoted and quoted.group(1) and current:
+        controls[quoted.group(1)] = current
+if len(set(controls.values())) < 2:
+    fail("found the controls of fewer than two dialogs in Tolltone.rc")
+strings = dict(re.findall(r'^\s*(IDS_\w+)\s+"([^"]*)"', table.group(1), re.M)) if table else {}
+shown_strings = {name: text.strip() for name, text in strings.items()
+                 if not name.startswith("IDS_KEY_") and name != "IDS_LEGACY_KEY"}
+intervals = re.findall(r'\{L"([^"]+)",', text("src/dialog/IntervalLists.h"))
+labels = set(WINDOWS_NAMES) | set(intervals) | set(shown_strings.values())
+if title:
+    labels.add(title)
+for raw in controls:
+    labels |= shown_forms(raw)
+preview_at = shown_strings.get("IDS_PREVIEW_AT", "\0")
+
+
+def is_label(quoted):
+    if quoted in labels:
+        return True
+    # The preview's line: the time it chose, then its string.
+    return re.fullmatch(r"\d\d:\d\d:\d\d ?" + re.escape(preview_at), quoted) is not None
+
+
+def html_text(body):
+    return re.sub(r"<[^>]+>", "", body).replace("&quot;", '"').replace("&amp;", "&")
+
+
+quoting = [("package/readme.txt", readme), ("help/popup.txt", text("help/popup.txt")),
+           ("help/history.txt", text("help/history.txt"))]
+quoting += [(f"help/{page.name}", html_text(filled(f"help/{page.name}"))) for page in sorted((root / "help").glob("*.html"))]
+for document, body in quoting:
+    for quoted in re.findall(r"「([^「」]*)」", body):
+        if not is_label(quoted):
+            fail(f"{document} quotes 「{quoted}」, which no dialog shows and Windows does not name so")
+
+# --- reach ----------------------------------------------------------------
+contents = text("help/Belfry.hhc")
+in_contents = {value.partition("#")[0] for value in re.findall(r'name="Local" value="([^"]+)"', contents)}
+project = text("help/Belfry.hhp")
+listed = set(re.findall(r"^(\S+\.html)\s*$", project.split("[FILES]", 1)[-1], re.M))
+for page in sorted(p.name for p in (root / "help").glob("*.html")):
+    if page not in in_contents:
+        fail(f"help/{page} cannot be reached from the contents")
+    if page not in listed:
+        fail(f"help/{page} is not in Belfry.hhp's file list")
+index_entries = re.findall(r'name="Name" value="([^"]+)"><param name="Local" value="([^"]+)"', text("help/Belfry.hhk"))
+# Controls whose index entry would say nothing: a frame's heading, a day box,
+# the volume's figure, the unit and the note beside the moment sounds.
+NO_INDEX_ENTRY = {"モジュール", "時報サウンド", "100 %", "分"}
+for raw, dialog in sorted(controls.items()):
+    name = re.sub(r"\(&.\)", "", raw).replace("&", "").rstrip(":").strip()
+    if len(name) < 2 or name in NO_INDEX_ENTRY or name.startswith("（"):
+        continue
+    if not any(entry.startswith(name) and local.startswith("dialog.html") for entry, local in index_entries):
+        fail(f"the index has no entry for the control {name} pointing to dialog.html")
+
+# --- one place for the file -----------------------------------------------
+for page in sorted((root / "help").glob("*.html")):
+    if page.name == "settings.html":
+        continue
+    body = html_text(filled(f"help/{page.name}"))
+    for key in sorted(keys):
+        if re.search(rf"(?<![A-Za-z]){key}(?![A-Za-z])", body):
+            fail(f"help/{page.name} names the key {key}; keys belong to settings.html")
+
+# --- length ---------------------------------------------------------------
+shipped = subprocess.run([sys.executable, str(root / "scripts/fill-doc.py"), "text", str(root / "help/history.txt"),
+                          str(root / "package/readme.txt"), version], capture_output=True, text=True)
+if shipped.returncode != 0:
+    fail(f"package/readme.txt: {shipped.stderr.strip()}")
+elif len(shipped.stdout.splitlines()) > 120:
+    fail(f"readme.txt as shipped is {len(shipped.stdout.splitlines())} lines, more than 120")
+
 for message in failures:
     print(f"FAIL: {message}")
 if failures:
     sys.exit(1)
-print(f"docs OK: keys {', '.join(sorted(keys))} in README.md, readme.txt and settings.html; version {version}")
+print(f"docs OK: keys {', '.join(sorted(keys))} in README.md, readme.txt and settings.html; version {version}; "
+      f"{len(labels)} labels; readme.txt {len(shipped.stdout.splitlines())} lines")
