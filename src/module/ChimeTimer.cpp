@@ -22,7 +22,10 @@ int ArmWithRetry(ChimeModule& module) {
 void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
     ChimeModule* module = CurrentModule;
     if (timerId != ChimeTimerId || module == nullptr) return;
-    if (module->SettingsUnread) {
+    // A look for an image (several a second) is no minute: the file's retry
+    // and the look at it wait for the next one.
+    const bool look = module->Signal.waiting || module->Signal.preparing || module->Signal.pending;
+    if (module->SettingsUnread && !look) {
         // A choice the user made meanwhile chimes as chosen while it waits for
         // the file; only defaults never read keep the module silent.
         if (!RetryUnreadSettingsWhenDue(*module) && !module->SettingsLoaded) {
@@ -37,7 +40,7 @@ void CALLBACK ChimeTimerProc(HWND, UINT, UINT_PTR timerId, DWORD) noexcept {
             return;
         }
     }
-    ApplySettingsLook(*module);
+    if (!look) ApplySettingsLook(*module);
     Win32ChimeEnvironment environment(module->ParentWindow, module->TimerWindow, ChimeTimerProc);
     if (module->Sounds.OnTheSecond || module->Signal.pending)
         SignalTick(*module, module->LastMinute, module->Signal, environment);

@@ -113,14 +113,14 @@ void ChimeTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState& 
     env.KillChimeTimer();
     if (state.waiting) {
         // Late, but never for another minute: once its minute is over the
-        // image that was not ready does not sound.
+        // image that was not ready does not sound, and this firing serves the
+        // new minute as any tick does.
         state.waiting = false;
-        if (SameMinute(env.Now(), state.waitMinute) && !SoundChime(settings, state.waitMinute, env)) {
-            WaitForImage(state, state.waitMinute, env);
+        if (SameMinute(env.Now(), state.waitMinute)) {
+            if (!SoundChime(settings, state.waitMinute, env)) WaitForImage(state, state.waitMinute, env);
+            else ArmChimeTimer(settings, state, env);
             return;
         }
-        ArmChimeTimer(settings, state, env);
-        return;
     }
     LocalClockReading reading;
     const bool chimeMinute =

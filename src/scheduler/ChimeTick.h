@@ -35,6 +35,9 @@ public:
     // from its start to its mark (its first cue point) once Ready, else 0. Never
     // waits: a request other than the one being made replaces it.
     virtual SoundReadiness PrepareSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) = 0;
+    // Where that image stands if it is the one asked for (else Pending), without
+    // asking for it.
+    virtual SoundReadiness PeekSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) = 0;
     // Plays the Ready image of strokes of waveName at full volume.
     virtual bool StartStrikes(int strokes, const wchar_t* waveName) = 0;
     // Plays the Ready image of waveName strokes times (once: strokes 1) at volume

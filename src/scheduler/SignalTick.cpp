@@ -23,16 +23,21 @@ ChimeChoice ChimeOf(const ChimeSettings& settings, const LocalClockReading& loca
     return {choice.waveName, settings.SignalType != 0 ? choice.strokes : 1};
 }
 
-// How long before the boundary the timer must run out for the minute at local;
-// the image is asked for on the way. Pending: it is still being made, and its
-// mark is not known yet.
+// How long before the boundary the timer must run out for the minute at local.
+// ask: the image is asked for on the way; else only looked at, so that a late
+// firing does not drop the image of the minute under way. Pending: still being
+// made (or not the one asked for), its mark not known yet. A minute quiet by
+// the clock alone needs no image.
 unsigned LeadMs(const ChimeSettings& settings, const LocalClockReading& local, ChimeEnvironment& env,
-                SoundReadiness& readiness) {
+                SoundReadiness& readiness, bool ask) {
     readiness = SoundReadiness::NoImage;
     const ChimeChoice choice = ChimeOf(settings, local);
-    if (choice.waveName == nullptr) return SignalMarginMs;
+    if (choice.waveName == nullptr || IsQuietDay(settings.Quiet.Days, local.dayOfWeek) ||
+        IsQuiet(settings.Quiet, local.hour, local.minute, UserActivity{}))
+        return SignalMarginMs;
     unsigned markMs = 0;
-    readiness = env.PrepareSound(choice.strokes, choice.waveName, settings.Sounds.Volume, markMs);
+    readiness = ask ? env.PrepareSound(choice.strokes, choice.waveName, settings.Sounds.Volume, markMs)
+                    : env.PeekSound(choice.strokes, choice.waveName, settings.Sounds.Volume, markMs);
     return SignalMarginMs + (readiness == SoundReadiness::Ready ? markMs : 0);
 }
 
@@ -91,7 +96,7 @@ int ArmSignalTimerAfter(const ChimeSettings& settings, SignalState& state, Chime
     const uint64_t boundary = NextBoundary(now > served ? now : served);
     LocalClockReading local;
     SoundReadiness readiness = SoundReadiness::NoImage;
-    const uint64_t lead = env.LocalAt(boundary, local) ? LeadMs(settings, local, env, readiness) : SignalMarginMs;
+    const uint64_t lead = env.LocalAt(boundary, local) ? LeadMs(settings, local, env, readiness, true) : SignalMarginMs;
     // Its mark decides when the timer runs out: not known before the image is.
     if (readiness == SoundReadiness::Pending) {
         LookAgainFor(boundary, now, state, env);
@@ -123,14 +128,16 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
     }
     const uint64_t now = env.PreciseMs();
     if (state.preparing) {
-        // A look for an image: it serves nothing before its boundary, and
-        // after it (a busy host held it) the minute under way is dealt with
-        // below, as at any late firing.
+        // A look for an image: it serves nothing before its boundary; after it,
+        // the image came too late for its mark, and that minute does not sound.
         state.preparing = false;
-        if (now < state.preparingMs) {
-            ArmAfter(settings, state, env, 0);
-            return;
+        if (now >= state.preparingMs) {
+            LocalClockReading given;
+            state.servedMs = state.preparingMs;
+            if (env.LocalAt(state.preparingMs, given)) lastMinute = static_cast<int16_t>(given.minute);
         }
+        ArmAfter(settings, state, env, now >= state.preparingMs ? state.preparingMs : 0);
+        return;
     }
     const uint64_t awake = env.AwakeMs();
     uint64_t boundary = NextBoundary(now);
@@ -139,10 +146,13 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
     const uint64_t until = boundary - now;
     SoundReadiness readiness = SoundReadiness::NoImage;
     const bool forComing =
-        known && (until <= LeadMs(settings, local, env, readiness) + SignalSlackMs || until <= SignalMarginMs + SignalSlackMs);
-    if (forComing && readiness == SoundReadiness::Pending) {
-        LookAgainFor(boundary, now, state, env);  // not served: it may still be made in time
-        return;
+        known && (until <= SignalMarginMs + SignalSlackMs || until <= LeadMs(settings, local, env, readiness, false) + SignalSlackMs);
+    if (forComing) {
+        LeadMs(settings, local, env, readiness, true);
+        if (readiness == SoundReadiness::Pending) {
+            LookAgainFor(boundary, now, state, env);  // not served: it may still be made in time
+            return;
+        }
     }
     if (!forComing) {
         boundary -= MinuteMs;  // late for the minute under way: it sounds at once

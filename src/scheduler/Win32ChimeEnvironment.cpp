@@ -45,14 +45,24 @@ void Win32ChimeEnvironment::PlayOnce(const wchar_t* waveName) { PlayNamedSound(w
 
 // Every image has room for the longest silence a mark may need, so one image
 // serves either timing.
-SoundReadiness Win32ChimeEnvironment::PrepareSound(int strokes, const wchar_t* waveName, int32_t volume,
-                                                   unsigned& markMs) {
-    switch (PrepareChimeSound(strokes, waveName, volume, LongestLeadSilenceMs, markMs)) {
+namespace {
+SoundReadiness ReadinessOf(PrepareState state) {
+    switch (state) {
     case PrepareState::Ready: return SoundReadiness::Ready;
     case PrepareState::Pending: return SoundReadiness::Pending;
     case PrepareState::NoImage: break;
     }
     return SoundReadiness::NoImage;
+}
+} // namespace
+
+SoundReadiness Win32ChimeEnvironment::PrepareSound(int strokes, const wchar_t* waveName, int32_t volume,
+                                                   unsigned& markMs) {
+    return ReadinessOf(PrepareChimeSound(strokes, waveName, volume, LongestLeadSilenceMs, markMs));
+}
+
+SoundReadiness Win32ChimeEnvironment::PeekSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) {
+    return ReadinessOf(PeekChimeSound(strokes, waveName, volume, markMs));
 }
 
 // All strokes in one image, played once: their order cannot depend on what the

@@ -19,6 +19,7 @@ public:
     void KillChimeTimer() override;
     void PlayOnce(const wchar_t* waveName) override;
     SoundReadiness PrepareSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) override;
+    SoundReadiness PeekSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) override;
     bool StartStrikes(int strokes, const wchar_t* waveName) override;
     bool PlayAtVolume(int strokes, const wchar_t* waveName, int32_t volume) override;
     UserActivity QueryUserActivity() override;

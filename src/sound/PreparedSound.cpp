@@ -16,6 +16,9 @@ namespace {
 // is tried again a second later, while the minute ahead leaves time.
 constexpr int ReadAttempts = 8;
 constexpr DWORD RetryMs = 1000;
+// What was made for a chime a minute ahead serves it; older, it is made again:
+// a file that could not be read then, or was replaced since, is read afresh.
+constexpr uint64_t FreshForMs = 90'000;
 
 struct Request {
     wchar_t name[PathUnits] = {};
@@ -40,6 +43,7 @@ struct Made {
 struct Preparer {
     uint32_t wantedGeneration = 0;
     uint32_t madeGeneration = 0;
+    uint64_t wantedAtMs = 0;  // when the request was made (GetTickCount64)
     Request wanted;
     Stage stage = Stage::Making;
     ChimeImage image;         // Ready
@@ -170,9 +174,12 @@ PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t vol
     bool replaced = false;
     Request request;
     uint32_t generation = 0;
+    const uint64_t now = ::GetTickCount64();
     {
         const Locked locked;
-        if (!IsWanted(strokes, waveName, volume)) {
+        const bool stale = Slot.madeGeneration == Slot.wantedGeneration && now - Slot.wantedAtMs > FreshForMs;
+        if (!IsWanted(strokes, waveName, volume) || stale) {
+            Slot.wantedAtMs = now;
             int at = 0;
             for (; at < PathUnits - 1 && waveName[at] != L'\0'; ++at) Slot.wanted.name[at] = waveName[at];
             Slot.wanted.name[at] = L'\0';
@@ -198,6 +205,16 @@ PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t vol
     case Stage::NeedsCodec: break;
     }
     return PrepareState::Pending;
+}
+
+PrepareState PeekChimeSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) {
+    markMs = 0;
+    const Locked locked;
+    if (!IsWanted(strokes, waveName, volume) || Slot.madeGeneration != Slot.wantedGeneration) return PrepareState::Pending;
+    if (Slot.stage == Stage::NoImage) return PrepareState::NoImage;
+    if (Slot.stage != Stage::Ready) return PrepareState::Pending;
+    markMs = ImageMarkMs(Slot.image);
+    return PrepareState::Ready;
 }
 
 ImagePlay PlayPreparedSound(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundary) {

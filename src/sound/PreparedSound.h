@@ -20,6 +20,10 @@ enum class PrepareState : uint8_t { Ready, Pending, NoImage };
 // does (the unload waits for it under the loader lock).
 PrepareState PrepareChimeSound(int strokes, const wchar_t* waveName, int32_t volume, uint32_t roomMs, unsigned& markMs);
 
+// Where that request stands if it is the one asked for (else Pending), without
+// asking for it.
+PrepareState PeekChimeSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs);
+
 // Plays the Ready image of that request against boundary (PreciseFileTime's
 // units; 0 at once). NoImage when it is not the one ready, or cannot be told
 // against a boundary: nothing was done.

@@ -63,7 +63,8 @@ bool BuildChimeImage(const SoundBytes& sound, int strokes, int32_t volume, uint3
     // A frame more than the room asks for: the mark is never early for want of it.
     // Whole words of it, so that an image played at once leaves all of it out.
     ImageStart start;
-    if (timed) start.silenceFrames = static_cast<uint32_t>(uint64_t{roomMs} * layout.frameRate / 1000 + 1);
+    // A millisecond more: a mark's lead-in is counted in whole milliseconds, rounded up.
+    if (timed) start.silenceFrames = static_cast<uint32_t>((uint64_t{roomMs} + 1) * layout.frameRate / 1000 + 1);
     while ((uint64_t{start.silenceFrames} * layout.frameBytes) % 4 != 0) ++start.silenceFrames;
     const size_t bytes = StrokeImageSize(layout, strokes, start, LargestImage);
     if (bytes == 0) return false;

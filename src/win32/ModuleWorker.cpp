@@ -12,23 +12,21 @@ struct Worker {
     SRWLOCK lock = SRWLOCK_INIT;
     PTP_WORK work = nullptr;
     HANDLE stop = nullptr;  // set at unload: the worker's pauses end
-    HANDLE done = nullptr;  // set by the pool once the callback has returned
     Job jobs[MostJobs] = {};
-    bool running = false;   // submitted, and not yet found with nothing to do
-    bool woken = false;     // a job was woken since the worker last looked
-    bool started = false;   // the callback has begun: its return sets done
+    bool running = false;     // submitted, and not yet found with nothing to do
+    bool woken = false;       // a job was woken since the worker last looked
+    bool inCallback = false;  // between the callback's first and last statements
     bool stopping = false;
     HANDLE thread = nullptr;  // the worker's own, for cancelling a read that waits
 };
 
 constinit Worker State{};
 
-void CALLBACK RunJobs(PTP_CALLBACK_INSTANCE instance, void*, PTP_WORK) noexcept {
-    ::SetEventWhenCallbackReturns(instance, State.done);
+void CALLBACK RunJobs(PTP_CALLBACK_INSTANCE, void*, PTP_WORK) noexcept {
     HANDLE self = ::OpenThread(THREAD_TERMINATE, FALSE, ::GetCurrentThreadId());
     {
         const Locked locked;
-        State.started = true;
+        State.inCallback = true;
         State.thread = self;
     }
     for (;;) {
@@ -54,15 +52,18 @@ void CALLBACK RunJobs(PTP_CALLBACK_INSTANCE instance, void*, PTP_WORK) noexcept 
         }
     }
     if (self != nullptr) ::CloseHandle(self);
+    // Its last word: from here only the return is left, which the unload's
+    // WaitForThreadpoolWorkCallbacks waits for.
+    const Locked locked;
+    State.inCallback = false;
 }
 
-// The work item and its two events, made at the first wake; false when one of
-// them cannot be had now.
+// The work item and its event, made at the first wake; false when one of them
+// cannot be had now.
 bool HaveWorker() {
     if (State.work != nullptr) return true;
     if (State.stop == nullptr) State.stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (State.done == nullptr) State.done = ::CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    if (State.stop == nullptr || State.done == nullptr) return false;
+    if (State.stop == nullptr) return false;
     State.work = ::CreateThreadpoolWork(&RunJobs, nullptr, nullptr);
     return State.work != nullptr;
 }
@@ -90,11 +91,9 @@ bool Wake(Job job) {
     if (!submit) return true;
     // A callback that has just found nothing to do may still be returning.
     ::WaitForThreadpoolWorkCallbacks(State.work, FALSE);
-    ::ResetEvent(State.done);
     {
         const Locked locked;
         State.running = true;
-        State.started = false;
     }
     ::SubmitThreadpoolWork(State.work);
     return true;
@@ -106,30 +105,30 @@ bool Pause(DWORD ms) { return State.stop != nullptr && ::WaitForSingleObject(Sta
 
 void Stop() {
     if (State.work != nullptr) {
-        bool started = false;
         {
             const Locked locked;
             State.stopping = true;
-            started = State.started;
         }
         ::SetEvent(State.stop);
-        // A callback that began sets done when it returns; until then a read
-        // that waits on a disk or a share is cancelled, again and again, as the
-        // worker may be just about to issue it.
-        if (started)
-            while (::WaitForSingleObject(State.done, CancelPollMs) == WAIT_TIMEOUT) {
+        // A callback under way looks at stopping before each piece of work;
+        // until it is past its last statement, a read that waits on a disk or a
+        // share is cancelled, again and again, as it may be just about to be
+        // issued. A callback that never began finds stopping and returns at once.
+        for (;;) {
+            {
                 const Locked locked;
+                if (!State.inCallback) break;
                 if (State.thread != nullptr) ::CancelSynchronousIo(State.thread);
             }
-        // One submitted but not begun is cancelled; one beginning now finds
-        // stopping and returns at once.
+            ::Sleep(CancelPollMs);
+        }
+        // The return itself, and one submitted but not begun, which is cancelled.
         ::WaitForThreadpoolWorkCallbacks(State.work, TRUE);
         ::CloseThreadpoolWork(State.work);
     }
     if (State.stop != nullptr) ::CloseHandle(State.stop);
-    if (State.done != nullptr) ::CloseHandle(State.done);
     State.work = nullptr;
-    State.stop = State.done = nullptr;
+    State.stop = nullptr;
 }
 
 } // namespace tolltone::worker

@@ -252,3 +252,24 @@ TEST(PreparedChime, AnImageNotReadyAtItsMinutePlaysWhenReadyWithinThatMinuteOnly
         EXPECT_EQ(env.sleeps, 0) << "the host's thread never waits for it";
     }
 }
+
+// A wait that runs past its minute gives that minute up, and the firing that
+// finds the new minute serves it as any tick would.
+TEST(PreparedChime, AWaitPastItsMinuteStillServesTheNextMinute) {
+    FakeChimeEnvironment env;
+    const ChimeSettings settings = Settings(60, 1, 0);  // every minute strikes
+    env.pending.insert(L"C:\\chime.wav");
+    env.SetClock(10, 0, 0, 5);
+    int16_t lastMinute = -1;
+    ChimeTick(settings, lastMinute, env);
+    for (int elapsed = 0;;) {
+        const unsigned delay = env.timers.back();
+        if (elapsed + static_cast<int>(delay) > 61000) break;
+        env.Advance(static_cast<int>(delay));
+        elapsed += static_cast<int>(delay);
+        if (elapsed >= 59900) env.pending.clear();
+        ChimeTick(settings, lastMinute, env);
+    }
+    ASSERT_EQ(env.strikes.size(), 1u) << "10:01 struck";
+    EXPECT_EQ(lastMinute, 1);
+}

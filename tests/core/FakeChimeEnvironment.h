@@ -69,6 +69,17 @@ public:
         if (mark != marks.end()) markMs = mark->second;
         return SoundReadiness::Ready;
     }
+    // What PrepareSound would answer for the sound last asked for; Pending for any other.
+    SoundReadiness PeekSound(int strokes, const wchar_t* waveName, int32_t volume, unsigned& markMs) override {
+        markMs = 0;
+        if (prepared.empty() || prepared.back().strokes != strokes || prepared.back().waveName != waveName ||
+            prepared.back().volume != volume)
+            return SoundReadiness::Pending;
+        const size_t asked = prepared.size();
+        const SoundReadiness readiness = PrepareSound(strokes, waveName, volume, markMs);
+        prepared.resize(asked);
+        return readiness;
+    }
     bool StartStrikes(int strokes, const wchar_t* waveName) override {
         strikes.push_back({strokes, waveName});
         events.push_back("strike");

@@ -101,7 +101,6 @@ void DefineRows() {
     FAILS(GetFileInformationByHandle, FALSE, ERROR_INVALID_HANDLE);
     FAILS(GetFinalPathNameByHandleW, 0, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(GetFileAttributesW, INVALID_FILE_ATTRIBUTES, denied);
-    FAILS(GetFileAttributesExW, FALSE, ERROR_SHARING_VIOLATION);
     FAILS(SetFileAttributesW, FALSE, denied);
     FAILS(CopyFileW, FALSE, denied);
     FAILS(MoveFileExW, FALSE, ERROR_SHARING_VIOLATION);
@@ -225,9 +224,7 @@ void InstallLayers(HMODULE module) {
     for (const auto& t : trackers) *t.real = PatchImport(module, t.name, t.tracker);
     for (Failable& row : Rows) {
         if (row.wrapper == nullptr) continue;  // looked up at run time
-        void* current = PatchImport(module, row.name, row.wrapper);
-        if (current != nullptr) *row.real = current;
-        else *row.real = reinterpret_cast<void*>(Original<FARPROC>("kernel32.dll", row.name));
+        *row.real = PatchImport(module, row.name, row.wrapper);
     }
     RealLookUp = PatchImport(module, "GetProcAddress", reinterpret_cast<void*>(&LookUp));
 }

@@ -759,3 +759,19 @@ TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
         else ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_EXPAND_SZ, was.c_str(), static_cast<DWORD>((was.size() + 1) * 2));
     }
 }
+
+// What was made for a chime is made afresh for the next: a file that was no
+// sound at 10:00 (a download not finished, a drive not there) strikes 11:00 once
+// it is one, and is not taken for "no image" for good.
+TEST_F(AsWindowsDocumentsTest, ASoundThatCouldNotBeMadeIsMadeAgainForTheNextChime) {
+    const std::string sound = ReadBytes(wave_);
+    ASSERT_FALSE(sound.empty());
+    ASSERT_TRUE(WriteBytes(wave_, "not a sound yet"));
+    ASSERT_TRUE(WriteBytes(file_, Utf16Le(Settings(L"SignalType=1\r\nInterval=3600"))));
+    Start(VirtualSession::At(9, 59, 30));
+    VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+    EXPECT_EQ(VirtualSession::Strokes(StrokeFrames * 2), 0) << "no sound, and a strike is never one stroke by name";
+    ASSERT_TRUE(WriteBytes(wave_, sound));
+    VirtualSession::RunUntil(VirtualSession::At(11, 0, 5));
+    EXPECT_EQ(VirtualSession::Strokes(StrokeFrames * 2), 11) << "11:00 struck from the file as it is now";
+}
