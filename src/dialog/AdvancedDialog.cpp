@@ -20,7 +20,7 @@ namespace {
 enum ControlId : int {
     QuietHoursBox = 201, QuietStart = 202, QuietEnd = 203, FirstDay = 211, WhenBusy = 221, WhenLocked = 222,
     VolumeBar = 231, VolumeText = 232, FirstName = 241, FirstBrowse = 244, FirstTest = 247, OnTheSecondBox = 251,
-    PreviewButton = 252, PreviewText = 253, HelpButton = 259,
+    PreviewButton = 252, PreviewText = 253, HelpButton = 259, RefusalText = 260,
 };
 constexpr int MomentCount = 3;  // the hour, the half, the quarters
 
@@ -124,14 +124,17 @@ INT_PTR OnInitDialog(HWND dialog, AdvancedParam* param) {
     wchar_t* names[MomentCount];
     Names(sounds, names);
     for (int moment = 0; moment < MomentCount; ++moment) {
-        ::SendDlgItemMessageW(dialog, FirstName + moment, EM_LIMITTEXT, PathUnits, 0);
+        // The limit counts no terminator; the field's text is read with one.
+        ::SendDlgItemMessageW(dialog, FirstName + moment, EM_LIMITTEXT, PathUnits - 1, 0);
         ::SetDlgItemTextW(dialog, FirstName + moment, names[moment]);
     }
     Check(dialog, OnTheSecondBox, sounds.OnTheSecond);
     return TRUE;
 }
 
-// A balloon on the edit and the focus in it; the dialog stays open.
+// The reason in the dialog itself and a balloon on the edit, the focus in it;
+// the dialog stays open. The balloon alone may never show: it needs common
+// controls 6, and many PCs turn balloons off by policy.
 void Refuse(HWND dialog, int id, UINT textId) {
     const HWND edit = ::GetDlgItem(dialog, id);
     const AdvancedParam& param = *ParamOf(dialog);
@@ -142,6 +145,7 @@ void Refuse(HWND dialog, int id, UINT textId) {
     balloon.pszTitle = title.text;
     balloon.pszText = text.text;
     balloon.ttiIcon = TTI_ERROR;
+    ::SetDlgItemTextW(dialog, RefusalText, text.text);
     ::SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
     ::SendMessageW(edit, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&balloon));
 }

@@ -110,7 +110,8 @@ INT_PTR OnInitDialog(HWND dialog, SettingDialogParam* param) {
     ::CheckRadioButton(dialog, OncePerInterval, StrikeHour, shown.SignalType != 0 ? StrikeHour : OncePerInterval);
     ::CheckRadioButton(dialog, TwelveHour, TwentyFourHour, shown.TimeType != 0 ? TwentyFourHour : TwelveHour);
     FillIntervalList(dialog, ListOf(shown.SignalType != 0), shown.Interval);
-    ::SendDlgItemMessageW(dialog, WaveEdit, EM_LIMITTEXT, PathUnits, 0);
+    // The limit counts no terminator; the field's text is read with one.
+    ::SendDlgItemMessageW(dialog, WaveEdit, EM_LIMITTEXT, PathUnits - 1, 0);
     ::SetDlgItemTextW(dialog, WaveEdit, shown.WaveName);  // its change notification sets the Test button
     if (shown.Enable != 0) EnableModuleControls(dialog);
     return TRUE;

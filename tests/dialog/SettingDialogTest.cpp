@@ -173,7 +173,7 @@ TEST_F(SettingDialogTest, TheEditDrivesTheTestButtonAndHoldsAtMost260) {
         EXPECT_TRUE(test.Enabled());
         edit.SetText(L"");
         edit.Type(std::wstring(300, L'w'));
-        EXPECT_EQ(edit.Text().size(), 260u);
+        EXPECT_EQ(edit.Text().size(), 259u);
         Control{dialog, 1}.Click();
     });
     EXPECT_EQ(result, 1);
@@ -621,6 +621,57 @@ TEST_F(SettingDialogTest, ABadQuietTimeKeepsTheAdvancedDialogOpenOnThatField) {
                 for (int waited = 0; waited < 300 && ::IsWindow(d); waited += 10) ::Sleep(10);
                 ASSERT_TRUE(::IsWindow(d)) << row.field;
                 EXPECT_EQ(FocusOf(d), (Control{d, row.field}.Window())) << row.field;
+            }
+            Control{d, IDCANCEL}.Click();
+        }));
+        Control{dialog, IDOK}.Click();
+    });
+    EXPECT_EQ(Stored(), AdvancedBase);
+}
+
+// A name field takes what OK can store: 259 characters and the terminator.
+TEST_F(SettingDialogTest, EveryNameFieldTakesAtMost259) {
+    const std::wstring longest(259, L'n');
+    Open(AdvancedBase);
+    Setting([&](HWND dialog) {
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [&](HWND d) {
+            for (int id : {241, 242, 243}) {
+                Control{d, id}.SetText(L"");
+                Control{d, id}.Type(longest + L"xyz");
+                EXPECT_EQ((Control{d, id}.Text()), longest) << id;
+            }
+            Control{d, IDOK}.Click();
+        }));
+        const Control edit{dialog, 114};
+        edit.SetText(L"");
+        edit.Type(longest + L"xyz");
+        EXPECT_EQ(edit.Text(), longest);
+        Control{dialog, IDOK}.Click();
+    });
+    const std::string stored = Stored();
+    const std::string name(259, 'n');
+    for (const std::string key : {"WaveName=", "HourWaveName=", "HalfWaveName=", "QuarterWaveName="})
+        EXPECT_NE(stored.find("\n" + key + name + "\r\n"), std::string::npos) << key;
+}
+
+// The reason OK refused a quiet time shows in the dialog itself, balloons or not.
+TEST_F(SettingDialogTest, ARefusedQuietTimeIsToldInTheAdvancedDialog) {
+    Open(AdvancedBase);
+    Setting([&](HWND dialog) {
+        EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND d) {
+            EXPECT_EQ((Control{d, 260}.Text()), L"") << "nothing refused yet";
+            Control{d, 201}.Click();
+            const struct { const wchar_t *start, *end, *told; } rows[] = {
+                {L"25:00", L"07:00", L"0:00 から 23:59 までの時刻を、23:00 のように半角で入力してください。"},
+                {L"23:00", L"23:00", L"開始と終了が同じです。鳴らさない時間帯を使わないときは、チェックを外してください。"},
+            };
+            for (const auto& row : rows) {
+                Control{d, 202}.SetText(row.start);
+                Control{d, 203}.SetText(row.end);
+                Control{d, IDOK}.Click();
+                EXPECT_TRUE(::IsWindow(d));
+                EXPECT_EQ((Control{d, 260}.Text()), row.told);
+                EXPECT_TRUE(::IsWindowVisible(Control{d, 260}.Window()));
             }
             Control{d, IDCANCEL}.Click();
         }));
