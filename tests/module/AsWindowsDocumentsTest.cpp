@@ -759,8 +759,10 @@ TEST_F(AsWindowsDocumentsTest, EveryFormatThePlatformDecodesStrikesTenEqualStrok
 }
 
 // A system sound name strikes its scheme's file (its environment strings
-// expanded), and a name the platform knows nothing of strikes the default
-// sound's file: ten strokes each, read as the platform would read them.
+// expanded), a name the platform knows nothing of strikes the default sound's
+// file, and a bare file name is looked for where the platform looks (beside
+// the host, not only in the current folder): ten strokes each, read as the
+// platform would read them.
 TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
     const std::wstring scheme = L"AppEvents\\Schemes\\Apps\\.Default\\";
     ::SetEnvironmentVariableW(L"TOLLTONE_SOUNDS", folder_.Path().c_str());
@@ -785,21 +787,37 @@ TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
     const std::wstring held = folder_.File(L"held.wav");
     ASSERT_TRUE(WriteBytes(held, Wave(StrokeFrames)));
     const UniqueKernelHandle holder = AdoptFileHandle(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    for (const std::wstring& name : {std::wstring(L"SystemAsterisk"), std::wstring(L"NoSuchSoundAnywhere"), held}) {
-        SCOPED_TRACE(std::string(name.begin(), name.end()));
+    wchar_t host[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, host, MAX_PATH);
+    std::wstring beside = host;
+    beside = beside.substr(0, beside.rfind(L'\\') + 1) + L"tolltone-beside-the-host.wav";
+    ASSERT_TRUE(WriteBytes(beside, Wave(StrokeFrames * 2)));
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    ::SetCurrentDirectoryW(folder_.Path().c_str());  // the host's folder is not the current one
+    const struct { std::wstring name; uint32_t strokeFrames; } rows[] = {
+        {L"SystemAsterisk", StrokeFrames},
+        {L"NoSuchSoundAnywhere", StrokeFrames},
+        {held, 0},
+        {L"tolltone-beside-the-host.wav", StrokeFrames * 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name.begin(), row.name.end()));
         std::wstring text = Settings(L"SignalType=1\r\nInterval=3600");
-        text.replace(text.find(wave_), wave_.size(), name);
+        text.replace(text.find(wave_), wave_.size(), row.name);
         ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
         Start(VirtualSession::At(9, 59, 58));
         VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
-        if (name == held) {
+        if (row.strokeFrames == 0) {
             EXPECT_TRUE(VirtualSession::sounds.empty()) << "struck the default sound";
         } else {
             ASSERT_EQ(VirtualSession::sounds.size(), 1u);
-            EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * StrokeFrames * 2) << "ten strokes of stroke.wav";
+            EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * row.strokeFrames * 2) << "ten strokes of its own file";
         }
         module_.Reset();
     }
+    ::SetCurrentDirectoryW(current);
+    ::DeleteFileW(beside.c_str());
     for (const auto& [key, was] : before) {
         if (was.empty()) ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
         else ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_EXPAND_SZ, was.c_str(), static_cast<DWORD>((was.size() + 1) * 2));
