@@ -115,9 +115,7 @@ ImagePlay PlayChimeImage(ChimeImage& taken, uint64_t boundary) {
     WaveLayout moved = layout;
     moved.formatOffset = 0;
     WriteImageHeader(format, moved, dataBytes, image.block + offset);
-    const uint64_t rate = layout.frameRate;
-    const uint64_t milliseconds = rate != 0 ? (dataBytes / frameBytes * 1000 + rate - 1) / rate : 0;
-    return PlayImageSound(std::move(block), image.bytes, offset, milliseconds) ? ImagePlay::Started : ImagePlay::Refused;
+    return PlayImageSound(std::move(block), image.bytes, offset) ? ImagePlay::Started : ImagePlay::Refused;
 }
 
 ImagePlay PlaySoundImage(int strokes, const wchar_t* waveName, int32_t volume) {

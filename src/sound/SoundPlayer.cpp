@@ -6,27 +6,23 @@
 namespace tolltone {
 namespace {
 
-// An image the platform may still be reading, and the time by which it has
-// surely ended, in 100 ns units of the interrupt time without the machine's
-// sleeps: a sound does not play on while the machine sleeps, nor does this
-// clock run. Only the host's thread plays, stops and unloads.
+// An image handed to the platform, which reads it on a thread of its own for
+// as long as it plays; that thread may start late (the audio service starting
+// at sign-in, a device switch). Windows names no moment at which the reading
+// ends, only calls that stop it: a later sound, or PlaySoundW(NULL). So an
+// image is kept until such a call has returned, whatever its length or its
+// file's claimed rate. Only the host's thread plays, stops and unloads.
 struct KeptImage {
     uint8_t* block = nullptr;
     size_t bytes = 0;
-    ULONGLONG until = 0;
 };
 
-// A strike ends within seconds of the next one, so one or two are kept at a
-// time; a Test press or two beside them still fit. Two of the largest strikes
-// fit the bytes.
+// The sound playing and the one taking its place; more only while the platform
+// refuses sounds (a refused call may not have stopped the one before). Two of
+// the largest strikes fit the bytes.
 constexpr int MostKeptImages = 4;
 constexpr size_t MostKeptBytes = size_t{128} << 20;
 KeptImage Kept[MostKeptImages];
-
-// The platform opens its device before the first frame and drains its buffers
-// after the last; a process's first sound takes up to a second to start.
-constexpr ULONGLONG StartAndDrainMs = 3000;
-constexpr ULONGLONG UnitsPerMs = 10'000;
 
 bool SoundLibraryPinned = false;
 
@@ -39,74 +35,78 @@ void PinSoundLibrary() {
         SoundLibraryPinned = ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winmm.dll", &soundLibrary) != FALSE;
 }
 
-// Frees the images whose time has passed; false when the clock cannot be read
-// (then nothing is freed).
-bool FreeEndedImages(ULONGLONG& now) {
-    if (!::QueryUnbiasedInterruptTime(&now)) return false;
+// After a call that stopped them has returned: every image but keep.
+void FreeStopped(const KeptImage* keep) {
     for (KeptImage& image : Kept) {
-        if (image.block == nullptr || now < image.until) continue;
+        if (&image == keep || image.block == nullptr) continue;
         ModuleHeap{}.Free(image.block);
         image = KeptImage{};
     }
-    return true;
 }
 
-// A free place for an image of bytes, or null past the bounds.
+bool AnyKept() {
+    for (const KeptImage& image : Kept)
+        if (image.block != nullptr) return true;
+    return false;
+}
+
+// On the host's thread, never under the loader lock: the platform's stop waits
+// for its player thread. A stop that failed may not have stopped: kept then.
+void StopAndFree() {
+    if (::PlaySoundW(nullptr, nullptr, 0) != FALSE) FreeStopped(nullptr);
+}
+
+// A free place for an image of bytes, or null. Past the bounds the sound
+// playing is stopped first, as the new one would stop it anyway: so there is
+// room, and a sound at a volume is never played by name for want of it (nor
+// when the stop fails: then it is not played at all).
 KeptImage* PlaceFor(size_t bytes) {
-    ULONGLONG now = 0;
-    if (!FreeEndedImages(now)) return nullptr;
-    KeptImage* free = nullptr;
-    size_t kept = 0;
-    for (KeptImage& image : Kept) {
-        kept += image.bytes;
-        if (image.block == nullptr && free == nullptr) free = &image;
+    for (int round = 0; round < 2; ++round) {
+        KeptImage* free = nullptr;
+        size_t kept = 0;
+        for (KeptImage& image : Kept) {
+            kept += image.bytes;
+            if (image.block == nullptr && free == nullptr) free = &image;
+        }
+        if (free != nullptr && bytes <= MostKeptBytes - kept) return free;
+        StopAndFree();
     }
-    return bytes <= MostKeptBytes - kept ? free : nullptr;
+    return nullptr;
 }
 
 } // namespace
 
 bool PlayNamedSound(const wchar_t* name, unsigned flags) {
     PinSoundLibrary();
-    return ::PlaySoundW(name, nullptr, flags) != FALSE;
+    const bool started = ::PlaySoundW(name, nullptr, flags) != FALSE;
+    if (started && (flags & SND_NOSTOP) == 0) FreeStopped(nullptr);
+    return started;
 }
-
-bool RoomForImage(size_t bytes) { return PlaceFor(bytes) != nullptr; }
 
 // The image is kept from before the call: the platform may read it from the
 // moment the call begins, also when it then answers FALSE.
-bool PlayImageSound(HeapArray<uint8_t> image, size_t bytes, size_t offset, uint64_t milliseconds) {
+bool PlayImageSound(HeapArray<uint8_t> image, size_t bytes, size_t offset) {
     KeptImage* place = image ? PlaceFor(bytes) : nullptr;
-    ULONGLONG now = 0;
-    if (place == nullptr || !::QueryUnbiasedInterruptTime(&now)) return false;
+    if (place == nullptr) return false;
     PinSoundLibrary();
-    *place = KeptImage{image.Release(), bytes, now + (milliseconds + StartAndDrainMs) * UnitsPerMs};
-    return ::PlaySoundW(reinterpret_cast<const wchar_t*>(place->block + offset), nullptr, SND_ASYNC | SND_MEMORY) != FALSE;
+    *place = KeptImage{image.Release(), bytes};
+    const bool started =
+        ::PlaySoundW(reinterpret_cast<const wchar_t*>(place->block + offset), nullptr, SND_ASYNC | SND_MEMORY) != FALSE;
+    if (started) FreeStopped(place);
+    return started;
 }
 
-// On the host's thread, never under the loader lock: the platform's stop waits
-// for its player thread. The image stays kept until its time.
 void StopImageSound() {
-    ULONGLONG now = 0;
-    if (!FreeEndedImages(now)) return;
-    for (const KeptImage& image : Kept)
-        if (image.block != nullptr) {
-            ::PlaySoundW(nullptr, nullptr, 0);
-            return;
-        }
+    if (AnyKept()) StopAndFree();
 }
 
-// Runs under the loader lock on the host's thread: frees blocks and at most
-// pins a library that is loaded, nothing that loads, waits or stops a sound.
-// Stopping would wait for the platform's player thread, which may need the lock
-// we hold. The images still in time stay with the process.
+// Runs under the loader lock on the host's thread: at most pins a library that
+// is loaded, nothing that loads, waits or stops a sound. Stopping would wait
+// for the platform's player thread, which may need the lock we hold. The
+// images not yet stopped stay with the process.
 void LeaveSoundAtUnload() {
-    ULONGLONG now = 0;
-    FreeEndedImages(now);
-    for (KeptImage& image : Kept) {
-        if (image.block != nullptr) PinSoundLibrary();
-        image = KeptImage{};
-    }
+    if (AnyKept()) PinSoundLibrary();
+    for (KeptImage& image : Kept) image = KeptImage{};
 }
 
 } // namespace tolltone

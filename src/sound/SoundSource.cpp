@@ -72,6 +72,16 @@ bool SchemeFile(const wchar_t* name, wchar_t (&file)[MAX_PATH]) {
            file[0] != L'\0';
 }
 
+// A bare name (no folder) is looked for where the platform's player looks for
+// one: the host's folder, the system folders, the current folder, the PATH.
+// SearchPathW loads nothing, so the worker may call it.
+const wchar_t* Searched(const wchar_t* name, wchar_t (&found)[MAX_PATH]) {
+    for (const wchar_t* p = name; *p != L'\0'; ++p)
+        if (*p == L'\\' || *p == L'/' || *p == L':') return name;
+    const DWORD length = ::SearchPathW(nullptr, name, nullptr, MAX_PATH, found, nullptr);
+    return length != 0 && length < MAX_PATH ? found : name;
+}
+
 SoundBytes TurnFloat64File(const SoundBytes& file) {
     const WaveChunks& chunks = file.chunks;
     const uint8_t* format = file.block.get() + chunks.formatOffset;
@@ -89,12 +99,14 @@ SoundBytes TurnFloat64File(const SoundBytes& file) {
 } // namespace
 
 // As the platform plays a name without SND_FILENAME: an event of the scheme by
-// its file, else the file itself, else the scheme's default sound.
+// its file, else the file itself (a bare name where the platform finds it),
+// else the scheme's default sound.
 SoundRead ReadSoundFile(const wchar_t* name, SoundBytes& bytes) {
     bytes = SoundBytes{};
     wchar_t schemeFile[MAX_PATH];
     const bool event = SchemeFile(name, schemeFile);
-    const wchar_t* const file = event ? schemeFile : name;
+    wchar_t found[MAX_PATH];
+    const wchar_t* const file = event ? schemeFile : Searched(name, found);
     bool unreadable = false;
     bytes = ReadFileBytes(file, unreadable);
     if (unreadable) return SoundRead::Unreadable;

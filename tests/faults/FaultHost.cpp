@@ -183,13 +183,15 @@ HANDLE WINAPI TrackFindFirstFileW(LPCWSTR a, LPWIN32_FIND_DATAW b) {
     return h;
 }
 BOOL WINAPI TrackFindClose(HANDLE h) { Held.erase(h); return As<decltype(&::FindClose)>(RealFindClose)(h); }
+std::map<void*, size_t> BlockBytes;
 LPVOID WINAPI TrackHeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     void* block = As<decltype(&::HeapAlloc)>(RealHeapAlloc)(heap, flags, bytes);
-    if (block != nullptr) Held[block] = 3;
+    if (block != nullptr) Held[block] = 3, BlockBytes[block] = bytes;
     return block;
 }
 BOOL WINAPI TrackHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
     Held.erase(block);
+    BlockBytes.erase(block);
     return As<decltype(&::HeapFree)>(RealHeapFree)(heap, flags, block);
 }
 LSTATUS WINAPI TrackRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key) {
@@ -205,6 +207,23 @@ LSTATUS WINAPI TrackRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPW
     return result;
 }
 LSTATUS WINAPI TrackRegCloseKey(HKEY key) { Held.erase(key); return As<decltype(&::RegCloseKey)>(RealRegCloseKey)(key); }
+
+// An image handed to the platform is the platform's until a call that stops it
+// has returned TRUE (the next sound, or a stop): one left at the unload goes
+// with the process. The blocks holding such images, seen outside the fault
+// rows, so a refused call counts too.
+void* RealPlaySoundW = nullptr;
+std::vector<void*> Unstopped;
+BOOL WINAPI TrackPlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
+    const BOOL started = As<decltype(&::PlaySoundW)>(RealPlaySoundW)(sound, module, flags);
+    if (started && (flags & SND_NOSTOP) == 0) Unstopped.clear();
+    if (sound != nullptr && (flags & SND_MEMORY) != 0) {
+        const auto* at = reinterpret_cast<const BYTE*>(sound);
+        for (const auto& [block, bytes] : BlockBytes)
+            if (at >= static_cast<const BYTE*>(block) && at < static_cast<const BYTE*>(block) + bytes) Unstopped.push_back(block);
+    }
+    return started;
+}
 
 // Trackers go in first, next to the virtual session; the fault rows wrap
 // whatever the table then holds.
@@ -227,6 +246,7 @@ void InstallLayers(HMODULE module) {
         *row.real = PatchImport(module, row.name, row.wrapper);
     }
     RealLookUp = PatchImport(module, "GetProcAddress", reinterpret_cast<void*>(&LookUp));
+    RealPlaySoundW = PatchImport(module, "PlaySoundW", reinterpret_cast<void*>(&TrackPlaySoundW));
 }
 
 // What the module looks up at run time fails through a row of its own, behind
@@ -492,6 +512,9 @@ int RunCase(const std::string& session) {
     if (copyKept) ::DeleteFileW(copy.c_str());  // the one copy that may stay
     Expect(NoStagingCopies(places.quiver) && NoStagingCopies(places.host), "a staging copy was left");
     Expect(VirtualSession::timers.empty(), "a timer was left");
+    size_t imagesLeft = 0;
+    for (void* block : Unstopped) imagesLeft += Held.erase(block);
+    Expect(imagesLeft <= 4, std::to_string(imagesLeft) + " images were left to the platform");
     Expect(Held.empty(), std::to_string(Held.size()) + " handles, blocks or keys were left");
 
     ::RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);

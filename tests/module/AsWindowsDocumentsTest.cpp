@@ -191,15 +191,16 @@ std::string SymbolicLinkData(const std::wstring& substitute, const std::wstring&
     return bytes;
 }
 
-// Windows reads an image on a thread of its own for as long as it plays; a
-// later sound call only "attempts to stop" it, and nothing says the reading
-// has ended when that call returns. So every image read here until its own
-// time has passed. The module's blocks are pages of their own, made
-// unreadable (and never handed out again) when it frees them.
+// Windows reads an image on a thread of its own, which may start late (the
+// audio service starting at sign-in, a device switch); it names no moment at
+// which the reading ends, only calls that stop it: a later sound, or
+// PlaySoundW(NULL). So every image is read here, at any time, until such a call
+// has returned, however long ago its own time passed. The module's blocks are
+// pages of their own, made unreadable (and never handed out again) when it
+// frees them.
 struct PlayingImage {
     const BYTE* image;
     size_t bytes;
-    int64_t untilMs;
 };
 std::vector<PlayingImage> Playing;
 std::map<void*, size_t> PageBlocks;
@@ -221,7 +222,6 @@ bool Readable(const BYTE* at, size_t bytes) {
 // Reads every image still playing: a freed one counts.
 void ReadPlayingImages() {
     for (const PlayingImage& playing : Playing) {
-        if (VirtualSession::nowMs >= playing.untilMs) continue;
         if (!Readable(playing.image, playing.bytes)) {
             ++FreedReads;
             continue;
@@ -231,16 +231,13 @@ void ReadPlayingImages() {
     }
 }
 
-BOOL WINAPI SoundThatReadsOn(LPCWSTR sound, HMODULE module, DWORD flags) {
+BOOL WINAPI SoundThatReadsLate(LPCWSTR sound, HMODULE module, DWORD flags) {
+    ReadPlayingImages();  // until the call has returned, what it stops may still be read
     const BOOL started = reinterpret_cast<decltype(&::PlaySoundW)>(SessionSound)(sound, module, flags);
-    if (started && sound != nullptr && (flags & SND_MEMORY) != 0) {
-        const auto* image = reinterpret_cast<const BYTE*>(sound);
-        uint32_t byteRate = 0;
-        std::memcpy(&byteRate, image + 28, 4);
-        const uint32_t data = VirtualSession::sounds.back().imageDataBytes;
-        Playing.push_back({image, data + 44u, VirtualSession::nowMs + int64_t{data} * 1000 / byteRate});
-    }
     ReadPlayingImages();
+    if (sound == nullptr || (started && (flags & SND_NOSTOP) == 0)) Playing.clear();
+    if (started && sound != nullptr && (flags & SND_MEMORY) != 0)
+        Playing.push_back({reinterpret_cast<const BYTE*>(sound), VirtualSession::sounds.back().imageDataBytes + 44u});
     return started;
 }
 
@@ -607,10 +604,10 @@ TEST_F(AsWindowsDocumentsTest, TheReadStateIsNotTakenFromTheLastError) {
     }
 }
 
-// A Test press during a strike, a strike that runs past the next one's start
-// and an unload mid-sound: every image is still there for as long as Windows
-// may read it, though each later sound call returned TRUE at once.
-TEST_F(AsWindowsDocumentsTest, AnImageLivesUntilItsOwnTimeHasPassed) {
+// A Test press during a strike, a strike that runs past the next one's start,
+// a Test sound whose time passed long before the next sound, and an unload
+// mid-sound: every image is still there for as long as Windows may read it.
+TEST_F(AsWindowsDocumentsTest, AnImageLivesUntilACallThatStopsItHasReturned) {
     const std::wstring long_ = folder_.File(L"long.wav");
     ASSERT_TRUE(WriteBytes(long_, Wave(22050 * 7)));
     std::wstring text = Settings(L"SignalType=1\r\nInterval=60", L"Volume=50\r\n");
@@ -619,7 +616,7 @@ TEST_F(AsWindowsDocumentsTest, AnImageLivesUntilItsOwnTimeHasPassed) {
     Playing.clear();
     FreedReads = 0;
     Start(VirtualSession::At(9, 59, 58));
-    SessionSound = PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&SoundThatReadsOn));
+    SessionSound = PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&SoundThatReadsLate));
     PatchImport(module_.Get(), "HeapAlloc", reinterpret_cast<void*>(&PageAlloc));
     RealHeapFree = PatchImport(module_.Get(), "HeapFree", reinterpret_cast<void*>(&PageFree));
     const auto runTo = [](int64_t untilMs) {
@@ -640,6 +637,49 @@ TEST_F(AsWindowsDocumentsTest, AnImageLivesUntilItsOwnTimeHasPassed) {
     module_.Reset();
     for (; VirtualSession::nowMs < VirtualSession::At(10, 2, 20); VirtualSession::nowMs += 500) ReadPlayingImages();
     EXPECT_EQ(FreedReads, 0) << "Windows read an image the module had freed";
+}
+
+// The platform refusing sounds for a while (a device being switched): a
+// refused image may still have been read, so it stays kept, and the kept
+// images reach their bound. A chime or a Test press at Volume=50 then plays at
+// that volume, never by name at full volume. A file that claims 8 frames a
+// second (an hour and a half a stroke) keeps no image longer for that.
+int RefusedImages = 0;
+BOOL WINAPI SoundRefusedAtFirst(LPCWSTR sound, HMODULE module, DWORD flags) {
+    const BOOL started = reinterpret_cast<decltype(&::PlaySoundW)>(SessionSound)(sound, module, flags);
+    if (sound == nullptr || (flags & SND_MEMORY) == 0 || RefusedImages == 0) return started;
+    --RefusedImages;
+    return FALSE;
+}
+
+TEST_F(AsWindowsDocumentsTest, NoRoomAmongKeptImagesIsNeverLouder) {
+    constexpr uint32_t Frames = 22050 * 2;
+    std::string slow = Wave(Frames);
+    const uint32_t rate = 8, byteRate = 16;
+    std::memcpy(slow.data() + 24, &rate, 4), std::memcpy(slow.data() + 28, &byteRate, 4);
+    ASSERT_TRUE(WriteBytes(wave_, slow));
+    for (const int refused : {0, 4}) {
+        SCOPED_TRACE(refused);
+        ASSERT_TRUE(WriteBytes(file_, Utf16Le(Settings(L"SignalType=0\r\nInterval=60", L"Volume=50\r\n"))));
+        Start(VirtualSession::At(9, 59, 58));
+        SessionSound = PatchImport(module_.Get(), "PlaySoundW", reinterpret_cast<void*>(&SoundRefusedAtFirst));
+        RefusedImages = refused;
+        VirtualSession::RunUntil(VirtualSession::At(10, 7, 5));
+        bool found = false;
+        DriveDialog([&] { return Entry<int(WINAPI*)()>(module_.Get(), "Setting")(); },
+                    [](HWND dialog) { Control{dialog, 116}.Click(); }, &found);
+        ASSERT_TRUE(found) << "the dialog did not open";
+        int images = 0;
+        for (const SoundCall& call : VirtualSession::sounds) {
+            EXPECT_TRUE(call.name.empty()) << "played by name, at full volume, at " << call.atMs;
+            if ((call.flags & SND_MEMORY) == 0) continue;  // a stop
+            ++images;
+            EXPECT_EQ(call.imageDataBytes, Frames * 2);
+            EXPECT_EQ(call.peak, 49 * 600 / 2) << "not at Volume=50";
+        }
+        EXPECT_EQ(images, 9) << "10:00 to 10:07 and the Test press, each at its volume";
+        module_.Reset();
+    }
 }
 
 // A codec may take only part of its source per call and say so in
@@ -710,9 +750,11 @@ TEST_F(AsWindowsDocumentsTest, EveryFormatThePlatformDecodesStrikesTenEqualStrok
 }
 
 // A system sound name strikes its scheme's file (its environment strings
-// expanded), and a name the platform knows nothing of strikes the default
-// sound's file: ten strokes each, read as the platform would read them. The
-// two files differ in length, so a look-up that went wrong shows.
+// expanded), a name the platform knows nothing of strikes the default sound's
+// file, and a bare file name is looked for where the platform looks (beside
+// the host, not only in the current folder): ten strokes each, read as the
+// platform would read them. The files differ in length, so a look-up that went
+// wrong shows.
 TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
     const std::wstring scheme = L"AppEvents\\Schemes\\Apps\\.Default\\";
     ::SetEnvironmentVariableW(L"TOLLTONE_SOUNDS", folder_.Path().c_str());
@@ -738,22 +780,37 @@ TEST_F(AsWindowsDocumentsTest, SoundNamesStrikeTheFilesOfTheUsersScheme) {
     const std::wstring held = folder_.File(L"held.wav");
     ASSERT_TRUE(WriteBytes(held, Wave(StrokeFrames)));
     const UniqueKernelHandle holder = AdoptFileHandle(::CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    for (const std::wstring& name : {std::wstring(L"SystemAsterisk"), std::wstring(L"NoSuchSoundAnywhere"), held}) {
-        SCOPED_TRACE(std::string(name.begin(), name.end()));
+    wchar_t host[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, host, MAX_PATH);
+    std::wstring beside = host;
+    beside = beside.substr(0, beside.rfind(L'\\') + 1) + L"tolltone-beside-the-host.wav";
+    ASSERT_TRUE(WriteBytes(beside, Wave(StrokeFrames * 2)));
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    ::SetCurrentDirectoryW(folder_.Path().c_str());  // the host's folder is not the current one
+    const struct { std::wstring name; uint32_t strokeFrames; } rows[] = {
+        {L"SystemAsterisk", StrokeFrames / 2},
+        {L"NoSuchSoundAnywhere", StrokeFrames},
+        {held, 0},
+        {L"tolltone-beside-the-host.wav", StrokeFrames * 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name.begin(), row.name.end()));
         std::wstring text = Settings(L"SignalType=1\r\nInterval=3600");
-        text.replace(text.find(wave_), wave_.size(), name);
+        text.replace(text.find(wave_), wave_.size(), row.name);
         ASSERT_TRUE(WriteBytes(file_, Utf16Le(text)));
         Start(VirtualSession::At(9, 59, 58));
         VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
-        if (name == held) {
+        if (row.strokeFrames == 0) {
             EXPECT_TRUE(VirtualSession::sounds.empty()) << "struck the default sound";
         } else {
             ASSERT_EQ(VirtualSession::sounds.size(), 1u);
-            const uint32_t frames = name == L"SystemAsterisk" ? StrokeFrames / 2 : StrokeFrames;
-            EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * frames * 2) << "ten strokes of its own file";
+            EXPECT_EQ(VirtualSession::sounds[0].imageDataBytes, 10u * row.strokeFrames * 2) << "ten strokes of its own file";
         }
         module_.Reset();
     }
+    ::SetCurrentDirectoryW(current);
+    ::DeleteFileW(beside.c_str());
     for (const auto& [key, was] : before) {
         if (was.empty()) ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
         else ::RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, REG_EXPAND_SZ, was.c_str(), static_cast<DWORD>((was.size() + 1) * 2));
