@@ -75,9 +75,11 @@ slow-sound-disk)    # the sound on a disk that takes 3 s a call: made ahead, the
         run "${rounds:-3}" 15000 1000 1 - --warm --mark 0 60 --lead-in -3000 60 --longest 50
     ;;
 slow-settings-folder) # the settings folder on a share that takes 3 s a call: the minute's look is the worker's
+    # (each round starts 9 s ahead: the look at the last round's tick takes the worker about 6 s,
+    # which a real minute leaves it)
     settings 0 60 "$beep" "OnTheSecond=1"
     ONSET_SLOW_MS=3000 ONSET_SLOW_DIR="$(win "$work/app")" \
-        run "${rounds:-3}" 4000 300 1 - --warm --mark 0 60 --longest 50
+        run "${rounds:-3}" 9000 300 1 - --warm --mark 0 60 --longest 50
     ;;
 slow-strike)        # the hour struck from a disk that takes 3 s a call, default timing: within 1 s, whole
     mkdir -p "$work/slow"
