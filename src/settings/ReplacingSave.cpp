@@ -9,12 +9,6 @@ namespace {
 // scanner, another launcher): every open here shares, so theirs never fails ours.
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-bool FlushToDisk(const wchar_t* path) {
-    const UniqueKernelHandle file =
-        AdoptFileHandle(::CreateFileW(path, GENERIC_WRITE, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && ::FlushFileBuffers(file.Get());
-}
-
 // A reader that opened the file without sharing its deletion holds a rename off
 // for a moment; a few short tries ride that out, a lasting hold fails the save.
 bool RenameWithRetries(const wchar_t* from, const wchar_t* to, DWORD flags) {
@@ -30,6 +24,12 @@ bool RenameWithRetries(const wchar_t* from, const wchar_t* to, DWORD flags) {
 }
 
 } // namespace
+
+bool FlushToDisk(const wchar_t* path) {
+    const UniqueKernelHandle file =
+        AdoptFileHandle(::CreateFileW(path, GENERIC_WRITE, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ::FlushFileBuffers(file.Get());
+}
 
 FileIdentity IdentifyFile(const wchar_t* path) {
     FileIdentity identity;

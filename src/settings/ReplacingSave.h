@@ -17,6 +17,8 @@ struct FileIdentity {
     bool known = false;  // false: the file could not be looked at
 };
 FileIdentity IdentifyFile(const wchar_t* path);
+// What was written to path is on the disk before a rename makes it the file.
+bool FlushToDisk(const wchar_t* path);
 bool SameFile(const FileIdentity& a, const FileIdentity& b);
 
 enum class CommitResult { Committed, Changed, Failed };

@@ -143,6 +143,14 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
     return names;
 }
 
+bool CopyIntoPlace(const wchar_t* from, const SettingsPath& place, const SettingsTexts& texts, DWORD moveFlags) {
+    const SettingsPath staging = UniqueStagingNames(place, texts).writing;
+    if (!staging.valid || !::CopyFileW(from, staging.text, TRUE)) return false;
+    if (FlushToDisk(staging.text) && ::MoveFileExW(staging.text, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return true;
+    ::DeleteFileW(staging.text);
+    return false;
+}
+
 namespace {
 
 // Replaces the file at target by a copy that edit() changed: copied, edited,
@@ -229,6 +237,18 @@ bool SaverMayRun(const wchar_t* name, const SettingsTexts& texts) {
     return !::GetExitCodeProcess(saver.Get(), &code) || code == STILL_ACTIVE;
 }
 
+// The rename of a complete copy into place; a copy held without sharing its
+// deletion is copied there instead. Left (with the rename's error) when neither
+// could be done.
+CopyAdoption PutCopyInPlace(const wchar_t* copy, const SettingsPath& place, const SettingsTexts& texts, DWORD moveFlags) {
+    if (::MoveFileExW(copy, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return CopyAdoption::None;
+    if (error == ERROR_SHARING_VIOLATION && CopyIntoPlace(copy, place, texts, moveFlags)) return CopyAdoption::Adopted;
+    ::SetLastError(error);  // a refusal is told from a hold by it
+    return CopyAdoption::Left;
+}
+
 } // namespace
 
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts) {
@@ -245,9 +265,7 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
     const CompleteCopy copy = FindNewestCopy(place.text, texts);
     if (copy.search != CopyAdoption::Adopted) return copy.search;
     // Never over a file that another program has put back in the meantime.
-    if (::MoveFileExW(copy.path, place.text, MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
-    const DWORD error = ::GetLastError();
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? CopyAdoption::None : CopyAdoption::Left;
+    return PutCopyInPlace(copy.path, place, texts, 0);
 }
 
 CopyAdoption SettleCopyBesideFile(const SettingsPath& path, const SettingsTexts& texts) {
@@ -264,8 +282,7 @@ CopyAdoption SettleCopyBesideFile(const SettingsPath& path, const SettingsTexts&
         return CopyAdoption::None;
     }
     // The rename the crash cut off.
-    return ::MoveFileExW(copy.path, path.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? CopyAdoption::Adopted
-                                                                                                  : CopyAdoption::Left;
+    return PutCopyInPlace(copy.path, path, texts, MOVEFILE_REPLACE_EXISTING);
 }
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {

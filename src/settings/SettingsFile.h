@@ -39,13 +39,19 @@ struct StagingNames {
     SettingsPath complete;
 };
 StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& texts);
+// The bytes of from put at place: copied under place's staging name, flushed,
+// then renamed (moveFlags: MOVEFILE_REPLACE_EXISTING or not), so a crash never
+// leaves half a file under the settings file's name. from stays as it is.
+bool CopyIntoPlace(const wchar_t* from, const SettingsPath& place, const SettingsTexts& texts, DWORD moveFlags);
 
 // A complete copy left by a crash on a file system that replaces in two steps
 // (delete, then rename) where the file itself is gone: the newest one is put in
 // the file's place (for a link whose file is gone, in the place of that file).
+// A copy that a reader holds without sharing its deletion (a scanner) is copied
+// into place instead; it goes at a later start, once the file is as new as it.
 // Left: the file is gone and a copy may hold the user's values, but it could not
-// be moved (a scanner holds it), or the folder or the copy's name could not be
-// searched for; defaults saved there now would hide it for good.
+// be moved nor read (held without sharing), or the folder or the copy's name
+// could not be searched for; defaults saved there now would hide it for good.
 enum class CopyAdoption { None, Adopted, Left };
 CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& texts);
 // A start's look at a complete copy beside a file that is there (a crash between

@@ -32,13 +32,8 @@ void MigrateOldFolder(HINSTANCE strings, const SettingsTexts& texts) {
     const SettingsPath oldFile = PerUserSettingsPath(strings, IDS_OLD_MAKER_FOLDER);
     const SettingsPath newFile = PerUserSettingsPath(strings);
     if (!oldFile.valid || !newFile.valid) return;
-    const SettingsPath staging = UniqueStagingNames(newFile, texts).writing;
-    if (!staging.valid) return;
-    // Copied under a staging name first and then moved, never over an existing
-    // file: a crash cannot leave half a file under the new name.
-    if (!::CopyFileW(oldFile.text, staging.text, TRUE)) return;
-    if (::MoveFileExW(staging.text, newFile.text, MOVEFILE_WRITE_THROUGH)) ::DeleteFileW(oldFile.text);
-    else ::DeleteFileW(staging.text);
+    // Never over an existing file, and never half a file under the new name.
+    if (CopyIntoPlace(oldFile.text, newFile, texts, 0)) ::DeleteFileW(oldFile.text);
 }
 
 } // namespace

@@ -401,32 +401,43 @@ TEST_F(SettingDialogTest, ASecondSettingWhileTheDialogIsOpenShowsTheOpenOne) {
     EXPECT_EQ(Stored(), Ini("1", "0", "900", "0", "a.wav")) << "the open dialog's OK stores what it shows";
 }
 
-// A crashed save left only its complete copy, and a scanner holds it: OK saves
-// no file that would hide the copy; the choice waits, and the unload that can
-// take the copy saves it into the copy's text.
+// A crashed save left only its complete copy, and a scanner holds it. Held with
+// no sharing, OK saves no file that would hide the copy: the choice waits, and
+// the unload that can take the copy saves it into the copy's text. One the
+// scanner lets read is copied into place at the start, and the choice is saved
+// with the copy's keys, the scanner holding it through the unload.
 TEST_F(SettingDialogTest, OkWhileACrashedSavesCopyIsHeldWaitsForTheCopy) {
     const std::wstring copy = perUser_.Path().substr(0, perUser_.Path().rfind(L'\\')) + L"\\Tolltone.1a-2b.new";
-    ASSERT_TRUE(WriteBytes(copy, Ini("0", "0", "900", "0", "a.wav") + "Volume=40\r\n[Other]\r\nk=1\r\n"));
-    UniqueKernelHandle scanner(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-    ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
-    module_ = LoadTolltone();
-    ASSERT_TRUE(module_);
-    Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(host_.Get());
-    Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
-    EXPECT_EQ(Setting([](HWND dialog) {
-                  Control{dialog, 101}.Click();
-                  Control{dialog, 114}.SetText(L"b.wav");
-                  Control{dialog, 1}.Click();
-              }),
-              1);
-    EXPECT_FALSE(FileExists(perUser_.Path())) << "a new file hides the copy";
-    scanner.Reset();
-    module_.Reset();
-    const std::string saved = Stored();
-    for (const char* line : {"Enable=1\r\n", "WaveName=b.wav\r\n", "Volume=40\r\n", "[Other]\r\nk=1\r\n"})
-        EXPECT_NE(saved.find(line), std::string::npos) << line;
-    ::DeleteFileW(copy.c_str());
+    const struct { const char* name; DWORD share; bool freedBeforeUnload; } rows[] = {
+        {"no sharing, freed before the unload", 0, true},
+        {"read shared through the unload", FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(WriteBytes(copy, Ini("0", "0", "900", "0", "a.wav") + "Volume=40\r\n[Other]\r\nk=1\r\n"));
+        UniqueKernelHandle scanner(
+            ::CreateFileW(copy.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
+        module_ = LoadTolltone();
+        ASSERT_TRUE(module_);
+        Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(host_.Get());
+        Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
+        EXPECT_EQ(Setting([](HWND dialog) {
+                      Control{dialog, 101}.Click();
+                      Control{dialog, 114}.SetText(L"b.wav");
+                      Control{dialog, 1}.Click();
+                  }),
+                  1);
+        EXPECT_EQ(FileExists(perUser_.Path()), !row.freedBeforeUnload) << "a new file hides the copy";
+        if (row.freedBeforeUnload) scanner.Reset();
+        module_.Reset();
+        scanner.Reset();
+        const std::string saved = Stored();
+        for (const char* line : {"Enable=1\r\n", "WaveName=b.wav\r\n", "Volume=40\r\n", "[Other]\r\nk=1\r\n"})
+            EXPECT_NE(saved.find(line), std::string::npos) << line;
+        ::DeleteFileW(copy.c_str());
+        ::DeleteFileW(perUser_.Path().c_str());
+    }
 }
 
 // Another program (a sync client, a scanner) holds the file with no sharing from

@@ -463,24 +463,45 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
 }
 
 // A scanner that holds the complete copy (open without delete sharing) when
-// the module starts: the copy cannot be moved yet, and no defaults may take the
-// file's place meanwhile, or the copy would never be taken. The next minute
-// takes it and chimes as it says.
+// the module starts: the copy cannot be moved, and no defaults may take the
+// file's place meanwhile, or the copy would never be taken. One it lets read
+// is copied into place at the start; one held with no sharing at all is taken
+// at the next minute. Either way the module chimes as the copy says.
 TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute) {
     const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
     const std::string values = Utf16Le(Settings(L"SignalType=0\r\nInterval=60"));
-    ASSERT_TRUE(WriteBytes(copy, values));
-    UniqueKernelHandle scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                               nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(scanner);
-    Start(VirtualSession::At(9, 59, 30), 0);
-    EXPECT_EQ(::GetFileAttributesW(file_.c_str()), INVALID_FILE_ATTRIBUTES) << "defaults took the copy's place";
-    scanner.Reset();
-    VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
-    EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1);
-    EXPECT_EQ(VirtualSession::sounds.size(), 1u) << "the 10:00 chime";
-    EXPECT_EQ(ReadBytes(file_), values);
-    EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+    const struct { const char* name; DWORD share; bool atStart; } rows[] = {
+        {"read shared", FILE_SHARE_READ | FILE_SHARE_WRITE, true},
+        {"no sharing", 0, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(WriteBytes(copy, values));
+        UniqueKernelHandle scanner =
+            AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(scanner);
+        Start(VirtualSession::At(9, 59, 30), row.atStart ? 1 : 0);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), row.atStart ? 1 : 0);
+        if (row.atStart) {
+            EXPECT_EQ(ReadBytes(file_), values) << "the copy's bytes in place";
+        } else {
+            EXPECT_EQ(::GetFileAttributesW(file_.c_str()), INVALID_FILE_ATTRIBUTES) << "defaults took the copy's place";
+        }
+        scanner.Reset();
+        VirtualSession::RunUntil(VirtualSession::At(10, 0, 5));
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1);
+        EXPECT_EQ(VirtualSession::sounds.size(), 1u) << "the 10:00 chime";
+        EXPECT_EQ(ReadBytes(file_), values);
+        module_.Reset();
+        // The next start finds the copy no newer than the file: it goes, and a
+        // file the user deletes later does not come back from it.
+        Start(VirtualSession::At(10, 30, 0));
+        EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(ReadBytes(file_), values);
+        module_.Reset();
+        ::DeleteFileW(file_.c_str());
+        ::DeleteFileW(copy.c_str());
+    }
 }
 
 // A move that Windows refuses may show the user a notice each time (a folder
@@ -507,9 +528,8 @@ TEST_F(AsWindowsDocumentsTest, ARefusedMoveOfAHeldCopyIsTriedLessOften) {
         const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
         ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=60"))));
         UniqueKernelHandle scanner;
-        if (!row.refused)
-            scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                    nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!row.refused)  // held with no sharing: it cannot be copied into place either
+            scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         module_ = LoadTolltone();
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
@@ -540,8 +560,8 @@ INT_PTR WINAPI PressOk(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM) { return 1; }
 TEST_F(AsWindowsDocumentsTest, AChoiceWaitingForAHeldCopyIsRetriedWhileDisabled) {
     const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
     ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=60"))));
-    UniqueKernelHandle scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                               nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueKernelHandle scanner =
+        AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(scanner);
     Start(VirtualSession::At(9, 59, 30), 0);
     PatchImport(module_.Get(), "DialogBoxParamW", reinterpret_cast<void*>(&PressOk));

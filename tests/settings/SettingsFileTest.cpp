@@ -268,27 +268,40 @@ TEST_F(SettingsFileTest, ACompleteCopyAndABigEndianFileAreTakenAsTheyAre) {
     EXPECT_NE(text.find(L"WaveName=C:\\\x97F3\\\x9418.wav"), std::wstring::npos);
 }
 
-// A crashed save's complete copy that a scanner holds (no delete sharing): a
-// save makes no file in its place, and once the copy is free it saves into
-// the copy's text.
+// A crashed save's complete copy that a scanner holds (no delete sharing). Held
+// with no sharing, a save makes no file in its place, and once the copy is free
+// it saves into the copy's text. One it lets read is copied into place, and
+// the save goes into that text at once; the held copy goes at the settling
+// look of a later start, as no newer than the file.
 TEST_F(SettingsFileTest, NoSaveWhileACrashedSavesCopyIsHeld) {
     const SettingsPath path = PathOf(L"Tolltone.ini");
     const std::wstring copy = folder_.File(L"Tolltone.5-1.new");
     const std::string text = "[Tolltone]\r\nInterval=1800\r\nVolume=40\r\n[Other]\r\nk=1\r\n";
-    ASSERT_TRUE(WriteBytes(copy, text));
-    {
-        UniqueKernelHandle scanner(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
-        ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
-        EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 0);
-        EXPECT_FALSE(FileExists(path.text)) << "a new file hides the copy";
+    const struct { const char* name; DWORD share; int whileHeld; } rows[] = {
+        {"no sharing", 0, 0},
+        {"read shared", FILE_SHARE_READ | FILE_SHARE_WRITE, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(WriteBytes(copy, text));
+        {
+            UniqueKernelHandle scanner(::CreateFileW(copy.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
+            EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), row.whileHeld);
+            EXPECT_EQ(FileExists(path.text), row.whileHeld != 0) << "a new file hides the copy";
+        }
         EXPECT_EQ(ReadBytes(copy), text);
+        if (row.whileHeld == 0) {
+            EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 1);
+        }
+        const std::string saved = ReadBytes(path.text);
+        for (const char* line : {"Volume=40\r\n", "[Other]\r\nk=1\r\n", "WaveName=new.wav\r\n"})
+            EXPECT_NE(saved.find(line), std::string::npos) << line;
+        EXPECT_EQ(SettleCopyBesideFile(path, LoadSettingsTexts(Strings())), CopyAdoption::None);
+        EXPECT_EQ(ReadBytes(path.text), saved) << "the stale copy came back";
+        EXPECT_EQ(StagingCopies(), L"");
+        ::DeleteFileW(path.text);
     }
-    EXPECT_EQ(SaveSettings(path, Strings(), Sample(1, 1, 60, 1, L"new.wav")), 1);
-    const std::string saved = ReadBytes(path.text);
-    for (const char* line : {"Volume=40\r\n", "[Other]\r\nk=1\r\n", "WaveName=new.wav\r\n"})
-        EXPECT_NE(saved.find(line), std::string::npos) << line;
-    EXPECT_EQ(StagingCopies(), L"");
 }
 
 TEST_F(SettingsFileTest, ASettingsFileThatIsALinkIsSavedThroughIt) {
