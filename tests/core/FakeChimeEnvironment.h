@@ -100,7 +100,7 @@ public:
     uint64_t AwakeMs() override { return awakeMs_; }
     bool LocalAt(uint64_t ms, LocalClockReading& reading) override {
         reading = ReadingAt(static_cast<int>(ms) + zoneMs);
-        return localKnown;
+        return localKnown && ++localReads != failingLocalRead;
     }
     bool PlayMarked(int strokes, const wchar_t* waveName, int32_t volume, uint64_t boundaryMs) override {
         if (!scalable) return false;
@@ -125,6 +125,7 @@ public:
     std::vector<ScaledPlay> prepared;        // every image asked for
     SignalState state;                       // for the calls that do not name one
     bool localKnown = true;
+    int localReads = 0, failingLocalRead = 0;  // that one read of the local time fails
     int zoneMs = 0;  // the zone's bias, for LocalAt
 
 private:

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <map>
 
 using namespace tolltone;
 using tolltone::fakes::FakeChimeEnvironment;
+using tolltone::fakes::MarkedPlay;
 
 namespace {
 
@@ -185,6 +187,33 @@ TEST(SignalTick, UnknownLocalTimeSoundsNothing) {
     EXPECT_TRUE(s.env.marked.empty());
     EXPECT_FALSE(s.pending.pending);
     EXPECT_EQ(s.env.timers, std::vector<unsigned>{60000}) << "the boundary after the coming one, not a run of short timers";
+}
+
+// One read of the local time that fails, whichever it is, starts no sound that
+// another start cuts a moment later: none of the minutes' starts (each around
+// its boundary) comes twice without a stop between.
+TEST(SignalTick, AFailedReadOfTheLocalTimeStartsNoSoundTwice) {
+    for (int failing = 1; failing <= 24; ++failing) {
+        SCOPED_TRACE(failing);
+        Session s(OnTheSecond(60, 1));
+        s.env.marks[L"chime.wav"] = 1000;
+        s.env.failingLocalRead = failing % 12;
+        s.env.SetClock(9, 59, 50);
+        if (failing >= 12) s.env.pending.insert(L"chime.wav");  // made while the timer looks
+        ArmChimeTimer(s.settings, s.env);
+        while (s.env.PreciseMs() < At(10, 3, 10)) {
+            s.FireAsSet();
+            s.env.pending.clear();
+        }
+        std::map<uint64_t, int> started;  // by the minute from 30 s before each boundary
+        size_t play = 0;
+        for (const std::string& event : s.env.events) {
+            if (event == "stop") started.clear();
+            if (event != "marked") continue;
+            const MarkedPlay& marked = s.env.marked[play++];
+            EXPECT_EQ(++started[(marked.atMs + 30000) / 60000], 1) << "started again at " << marked.atMs;
+        }
+    }
 }
 
 // Its mark decides when the timer runs out, so while the image is being made

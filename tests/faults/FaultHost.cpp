@@ -460,12 +460,16 @@ int RunCase(const std::string& session) {
     // full volume or by name. The last sound asked for in a minute is the one
     // heard (a new one stops the one before).
     for (int minute = 0; minute <= 3; ++minute) {
-        int strokes = 0, peak = 0;
+        int strokes = 0, peak = 0, asked = 0;
         bool byName = false;
         for (const SoundCall& call : VirtualSession::sounds) {
             if ((call.atMs - VirtualSession::At(9, 59, 30)) / 60000 != minute) continue;
             const bool image = (call.flags & SND_MEMORY) != 0;
-            if (!image && call.name.empty()) continue;  // a stop
+            if (!image && call.name.empty()) {  // a stop: what comes after it is heard alone
+                asked = 0;
+                continue;
+            }
+            ++asked;
             byName = byName || !image;
             strokes = image ? static_cast<int>((call.soundingBytes + StrokeBytes - 1) / StrokeBytes) : 1;
             if (call.peak > peak) peak = call.peak;
@@ -478,6 +482,7 @@ int RunCase(const std::string& session) {
         Expect(volumeUnknown || peak <= StrokeSample * 50 / 100, when + " sounded louder than Volume=50");
         // A name plays at the file's own volume: louder than Volume=50 too.
         Expect(volumeUnknown || once || !byName, when + " played by name, louder than Volume=50");
+        Expect(asked <= 1, when + " asked for its sound " + std::to_string(asked) + " times, with no stop between");
         Expect(strokes == 0 || strokes == 10 || once, when + " struck " + std::to_string(strokes));
     }
     Export<int(WINAPI*)(int)>(module, "ChangePortableMode")(1);
