@@ -116,7 +116,13 @@ SettingsPath LinkTarget(const SettingsPath& path) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return SettingsPath{};
         const SettingsPath dangling = DanglingLinkTarget(path);
-        return dangling.valid ? dangling : path;
+        if (dangling.valid) return dangling;
+        // A link whose data cannot be followed is no missing file: the save's
+        // rename would put a file in the link's place.
+        const DWORD attributes = ::GetFileAttributesW(path.text);
+        if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? SettingsPath{} : path;
+        const DWORD missing = ::GetLastError();
+        return missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND ? path : SettingsPath{};
     }
     wchar_t final[PathUnits + 8];
     const DWORD length = ::GetFinalPathNameByHandleW(file.Get(), final, PathUnits + 8, FILE_NAME_NORMALIZED);
