@@ -409,13 +409,40 @@ TEST_F(AsWindowsDocumentsTest, FilesWindowsWouldReadAsGarbageAreTurnedFirst) {
 // An older program wrote ANSI into a UTF-8-marked file: its bytes are no UTF-8.
 // Turned, they would become U+FFFD and the name would be lost; the file is read
 // as Windows reads it and no start, unload or save rewrites it.
+// A folder where nothing may be written (a read-only share, a guarded folder):
+// no file is made nor copied there.
+HANDLE WINAPI OpenOnlyExisting(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                               DWORD flags, HANDLE from) {
+    if (disposition != OPEN_EXISTING) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return ::CreateFileW(path, access, share, security, disposition, flags, from);
+}
+BOOL WINAPI CopyRefused(LPCWSTR, LPCWSTR, BOOL) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+void PatchReadOnlyFolder(HMODULE module) {
+    PatchImport(module, "CreateFileW", reinterpret_cast<void*>(&OpenOnlyExisting));
+    PatchImport(module, "CopyFileW", reinterpret_cast<void*>(&CopyRefused));
+}
+
+// A marked file whose bytes are no UTF-8 is read as Windows reads it and never
+// rewritten; where nothing may be written it is read all the same, with no
+// copy tried first.
 TEST_F(AsWindowsDocumentsTest, AMarkedFileWithBytesThatAreNoUtf8KeepsThem) {
-    const std::string bytes = "\xEF\xBB\xBF[Tolltone]\r\nEnable=1\r\nWaveName=caf\xE9.wav\r\n[Other]\r\nk=2\r\n";
-    ASSERT_TRUE(WriteBytes(file_, bytes));
-    Start(VirtualSession::At(9, 59, 30), 0);
-    VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
-    module_.Reset();
-    EXPECT_EQ(ReadBytes(file_), bytes);
+    // Windows reads the mark into the first section's name: ours comes second.
+    const std::string bytes = "\xEF\xBB\xBF[Other]\r\nk=2\r\n[Tolltone]\r\nEnable=1\r\nWaveName=caf\xE9.wav\r\n";
+    for (void (*patch)(HMODULE) : {static_cast<void (*)(HMODULE)>(nullptr), &PatchReadOnlyFolder}) {
+        SCOPED_TRACE(patch != nullptr ? "a folder where nothing may be written" : "a folder of the user's");
+        ASSERT_TRUE(WriteBytes(file_, bytes));
+        Start(VirtualSession::At(9, 59, 30), 1, patch);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 1) << "left unread";
+        VirtualSession::RunUntil(VirtualSession::At(10, 1, 5));
+        module_.Reset();
+        EXPECT_EQ(ReadBytes(file_), bytes);
+    }
 }
 
 // The change check sees an edit of the file a link names, though the link's
