@@ -544,6 +544,30 @@ TEST_F(SettingDialogTest, EachControlOfTheAdvancedDialogWritesItsKeyAndNothingEl
     }
 }
 
+// A key changed in 詳細設定 while another program holds the file: OK's save is
+// refused and changes nothing, the change waits, and the unload writes it into
+// the file as that program left it.
+TEST_F(SettingDialogTest, AChangedOptionalKeyWaitsOutARefusedSave) {
+    Open(AdvancedBase);
+    UniqueKernelHandle holder(AdoptFileHandle(
+        ::CreateFileW(perUser_.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)));
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(Setting([&](HWND dialog) {
+                  EXPECT_TRUE(DriveNestedDialog(dialog, 118, L"詳細設定", [](HWND advanced) {
+                      Control{advanced, 231}.Slide(60);
+                      Control{advanced, IDOK}.Click();
+                  }));
+                  Control{dialog, IDOK}.Click();
+              }),
+              1);
+    holder.Reset();
+    EXPECT_EQ(Stored(), AdvancedBase) << "a refused save changed the file";
+    const std::string edited = AdvancedBase + "QuietWhenBusy=1\r\n";  // the other program's save
+    ASSERT_TRUE(WriteBytes(perUser_.Path(), edited));
+    module_.Reset();
+    EXPECT_EQ(Stored(), Edited(edited, "", "Volume=60"));
+}
+
 TEST_F(SettingDialogTest, TheAdvancedDialogShowsTheModulesReadingAndOkWithoutAChangeWritesNothing) {
     const std::string ini = Ini("1", "0", "60", "0", "bell.wav") +
                             "QuietHours=22:30-6:00\r\nVolume=40\r\nHourWaveName=h.wav\r\nQuietDays=sat, Sunday\r\n"
