@@ -48,6 +48,16 @@ Bytes Format(uint16_t tag, uint16_t channels, uint16_t bits, uint16_t subTag = 0
     return body;
 }
 
+// A RIFF WAVE file around chunks, already laid out.
+Bytes Riff(const Bytes& chunks) {
+    Bytes file;
+    PutTag(file, "RIFF");
+    Put32(file, uint32_t(chunks.size() + 4));
+    PutTag(file, "WAVE");
+    Append(file, chunks);
+    return file;
+}
+
 // A RIFF file of the given chunks; dataClaim overrides the data chunk's size.
 Bytes Wave(const Bytes& format, const Bytes& data, uint32_t dataClaim = 0, bool dataFirst = false) {
     Bytes chunks;
@@ -65,12 +75,7 @@ Bytes Wave(const Bytes& format, const Bytes& data, uint32_t dataClaim = 0, bool 
     Put32(chunks, 3);
     PutTag(chunks, "abc");  // its three bytes and the pad
     if (dataFirst) { putData(); putFormat(); } else { putFormat(); putData(); }
-    Bytes file;
-    PutTag(file, "RIFF");
-    Put32(file, uint32_t(chunks.size() + 4));
-    PutTag(file, "WAVE");
-    Append(file, chunks);
-    return file;
+    return Riff(chunks);
 }
 
 Bytes Samples16(std::initializer_list<int> values) {
@@ -219,12 +224,7 @@ TEST(WaveImage, OneWalkFindsFormatDataAndTheFirstCuePointInAnyOrder) {
     const auto riff = [](std::initializer_list<Bytes> chunks) {
         Bytes body;
         for (const Bytes& c : chunks) Append(body, c);
-        Bytes file;
-        PutTag(file, "RIFF");
-        Put32(file, uint32_t(body.size() + 4));
-        PutTag(file, "WAVE");
-        Append(file, body);
-        return file;
+        return Riff(body);
     };
     const Bytes fmt = chunk("fmt ", format), samples = chunk("data", data), odd = chunk("LIST", {'a', 'b', 'c'});
     const struct { const char* what; Bytes file; uint32_t cue; } rows[] = {

@@ -5,6 +5,7 @@
 // test's, so sessions run side by side. Optionally the sound call waits
 // alertably, as nothing on Windows promises it will not.
 #include "support/ImportPatch.h"
+#include "support/WaveBytes.h"
 
 #include <mmsystem.h>
 #include <shlobj.h>
@@ -155,21 +156,13 @@ private:
         SoundCall call{flags, {}, 0, 0, 0, nowMs, {}};
         if (sound != nullptr && (flags & SND_MEMORY) != 0) {
             const auto* image = reinterpret_cast<const BYTE*>(sound);
-            uint32_t riffSize = 0;
-            std::memcpy(&riffSize, image + 4, 4);
-            for (uint32_t at = 12; at + 8 <= riffSize + 8;) {
-                uint32_t size = 0;
-                std::memcpy(&size, image + at + 4, 4);
-                if (std::memcmp(image + at, "data", 4) == 0) {
-                    call.imageDataBytes = size;
-                    call.data.assign(reinterpret_cast<const char*>(image + at + 8), size);
-                    for (uint32_t i = 0; i + 1 < size; i += 2) {
-                        const int sample = static_cast<int16_t>(image[at + 8 + i] | image[at + 9 + i] << 8);
-                        if (sample != 0) call.soundingBytes += 2;
-                        if (sample > call.peak || -sample > call.peak) call.peak = sample < 0 ? -sample : sample;
-                    }
-                }
-                at += 8 + size + (size & 1);
+            const DataChunk data = FindDataChunk(image);
+            call.imageDataBytes = data.size;
+            call.data.assign(reinterpret_cast<const char*>(image + data.offset), data.size);
+            for (uint32_t i = 0; i + 1 < data.size; i += 2) {
+                const int sample = static_cast<int16_t>(image[data.offset + i] | image[data.offset + i + 1] << 8);
+                if (sample != 0) call.soundingBytes += 2;
+                if (sample > call.peak || -sample > call.peak) call.peak = sample < 0 ? -sample : sample;
             }
         } else if (sound != nullptr) {
             call.name = sound;
