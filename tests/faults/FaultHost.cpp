@@ -422,8 +422,7 @@ int RunCase(const std::string& session) {
     }
     const FiveValues fileValues{"1", "1", "60", "0", wave};
     const FiveValues registryValues{"1", "0", "900", "1", wave + ".old"};
-    WriteBytes(places.wave, std::string("RIFF\x44\x06\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x44\xAC\0\0\x02\0\x10\0data\x20\x06\0\0", 44) +
-                                std::string(StrokeBytes, '\x10'));
+    WriteBytes(places.wave, WaveOf(PcmFormat(), std::string(StrokeBytes, '\x10')));
     // In UTF-8, ours is the first section: the one Windows would miss behind the mark.
     Stored = AsWindowsReads ? Utf8Mark + Section(fileValues) + OtherBefore + OtherAfter
                             : std::string(OtherBefore) + Section(fileValues) + OtherAfter;
