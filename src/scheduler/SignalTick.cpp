@@ -145,11 +145,12 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
     bool known = env.LocalAt(boundary, local);
     const uint64_t until = boundary - now;
     SoundReadiness readiness = SoundReadiness::NoImage;
-    // A coming minute whose local time cannot be read is no sign of a late
-    // firing: the minute under way would start, and the coming one's start cut
-    // it a moment later. Neither sounds.
-    const bool forComing = !known || until <= SignalMarginMs + SignalSlackMs ||
-                           until <= LeadMs(settings, local, env, readiness, false) + SignalSlackMs;
+    // A coming minute whose local time cannot be read tells no lead: a firing
+    // in its second half is taken for it (and sounds nothing), lest the minute
+    // under way start and the coming one's start cut it a moment later.
+    const bool forComing = known ? until <= SignalMarginMs + SignalSlackMs ||
+                                       until <= LeadMs(settings, local, env, readiness, false) + SignalSlackMs
+                                 : until <= MinuteMs / 2;
     if (known && forComing) {
         LeadMs(settings, local, env, readiness, true);
         if (readiness == SoundReadiness::Pending) {

@@ -146,8 +146,18 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
 bool CopyIntoPlace(const wchar_t* from, const SettingsPath& place, const SettingsTexts& texts, DWORD moveFlags) {
     const SettingsPath staging = UniqueStagingNames(place, texts).writing;
     if (!staging.valid || !::CopyFileW(from, staging.text, TRUE)) return false;
-    if (FlushToDisk(staging.text) && ::MoveFileExW(staging.text, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return true;
+    // The copy takes from's attributes: a read-only one is flushed writable,
+    // and stays read-only in place.
+    const DWORD attributes = ::GetFileAttributesW(staging.text);
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly) ::SetFileAttributesW(staging.text, attributes & ~FILE_ATTRIBUTE_READONLY);
+    bool flushed = FlushToDisk(staging.text);
+    if (flushed && readOnly) flushed = ::SetFileAttributesW(staging.text, attributes) != 0;
+    if (flushed && ::MoveFileExW(staging.text, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = ::GetLastError();  // the caller tells a refusal and a file put back by it
+    ::SetFileAttributesW(staging.text, FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(staging.text);
+    ::SetLastError(error);
     return false;
 }
 
@@ -179,8 +189,24 @@ Replacement ReplaceSettingsFile(const SettingsPath& target, const SettingsTexts&
 
 namespace {
 
+// A copy copied into place while a reader held it is marked as taken, as it
+// cannot go yet: its last write is set to this day of 1980, which no save of
+// ours writes and every file system holds, so that no later start takes it
+// again after the user deleted the file. It goes once it can.
+constexpr FILETIME TakenCopyWritten{0x0C3F4000, 0x01A8E869};  // 1980-01-02 00:00 UTC
+
+bool IsTakenCopy(const FILETIME& written) { return ::CompareFileTime(&written, &TakenCopyWritten) <= 0; }
+
+void MarkCopyTaken(const wchar_t* copy) {
+    if (::DeleteFileW(copy)) return;
+    // Writing attributes is no access a share mode can deny.
+    const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
+        copy, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file) ::SetFileTime(file.Get(), nullptr, nullptr, &TakenCopyWritten);
+}
+
 // The newest complete copy beside place ("Tolltone.*.new"); Left when the folder
-// could not be searched.
+// could not be searched. A copy already taken is not one: it goes if it can.
 struct CompleteCopy {
     wchar_t path[PathUnits] = {};
     const wchar_t* name = nullptr;  // within path
@@ -206,8 +232,13 @@ CompleteCopy FindNewestCopy(const wchar_t* place, const SettingsTexts& texts) {
     }
     const size_t directoryLength = std::wcslen(directory) + 1;
     do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || ::CompareFileTime(&data.ftLastWriteTime, &copy.written) < 0)
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        if (IsTakenCopy(data.ftLastWriteTime)) {
+            wchar_t taken[PathUnits];
+            if (JoinPath<wchar_t>(taken, PathUnits, {directory, data.cFileName})) ::DeleteFileW(taken);
             continue;
+        }
+        if (::CompareFileTime(&data.ftLastWriteTime, &copy.written) < 0) continue;
         if (!JoinPath<wchar_t>(copy.path, PathUnits, {directory, data.cFileName})) continue;
         copy.written = data.ftLastWriteTime;
         copy.name = copy.path + directoryLength;
@@ -244,8 +275,14 @@ CopyAdoption PutCopyInPlace(const wchar_t* copy, const SettingsPath& place, cons
     if (::MoveFileExW(copy, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
     const DWORD error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return CopyAdoption::None;
-    if (error == ERROR_SHARING_VIOLATION && CopyIntoPlace(copy, place, texts, moveFlags)) return CopyAdoption::Adopted;
-    ::SetLastError(error);  // a refusal is told from a hold by it
+    if (error != ERROR_SHARING_VIOLATION) return CopyAdoption::Left;  // a refusal is told from a hold by its error
+    if (CopyIntoPlace(copy, place, texts, moveFlags)) {
+        MarkCopyTaken(copy);
+        return CopyAdoption::Adopted;
+    }
+    const DWORD copyError = ::GetLastError();
+    if (copyError == ERROR_ALREADY_EXISTS || copyError == ERROR_FILE_EXISTS) return CopyAdoption::None;
+    ::SetLastError(copyError == ERROR_ACCESS_DENIED ? copyError : error);
     return CopyAdoption::Left;
 }
 

@@ -48,7 +48,7 @@ bool CopyIntoPlace(const wchar_t* from, const SettingsPath& place, const Setting
 // (delete, then rename) where the file itself is gone: the newest one is put in
 // the file's place (for a link whose file is gone, in the place of that file).
 // A copy that a reader holds without sharing its deletion (a scanner) is copied
-// into place instead; it goes at a later start, once the file is as new as it.
+// into place instead, and marked as taken until it can go.
 // Left: the file is gone and a copy may hold the user's values, but it could not
 // be moved nor read (held without sharing), or the folder or the copy's name
 // could not be searched for; defaults saved there now would hide it for good.

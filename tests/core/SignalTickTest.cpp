@@ -197,7 +197,7 @@ TEST(SignalTick, AFailedReadOfTheLocalTimeStartsNoSoundTwice) {
         SCOPED_TRACE(failing);
         Session s(OnTheSecond(60, 1));
         s.env.marks[L"chime.wav"] = 1000;
-        s.env.failingLocalRead = failing % 12;
+        s.env.failingLocalRead = (failing - 1) % 12 + 1;
         s.env.SetClock(9, 59, 50);
         if (failing >= 12) s.env.pending.insert(L"chime.wav");  // made while the timer looks
         ArmChimeTimer(s.settings, s.env);
@@ -214,6 +214,18 @@ TEST(SignalTick, AFailedReadOfTheLocalTimeStartsNoSoundTwice) {
             EXPECT_EQ(++started[(marked.atMs + 30000) / 60000], 1) << "started again at " << marked.atMs;
         }
     }
+}
+
+// A firing 40 s before the boundary is late for the minute under way even when
+// the coming minute's time cannot be read: that minute still sounds, at once.
+TEST(SignalTick, ALateFiringSoundsTheMinuteUnderWayThoughTheComingOneCannotBeRead) {
+    Session s(OnTheSecond(60, 1));
+    s.env.failingLocalRead = 1;
+    s.env.SetClock(9, 59, 20);
+    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+    ASSERT_EQ(s.env.marked.size(), 1u);
+    EXPECT_EQ(s.env.marked[0].boundaryMs, At(9, 59, 0));
+    EXPECT_EQ(s.env.marked[0].strokes, 9);
 }
 
 // Its mark decides when the timer runs out, so while the image is being made

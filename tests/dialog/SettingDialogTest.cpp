@@ -403,14 +403,16 @@ TEST_F(SettingDialogTest, ASecondSettingWhileTheDialogIsOpenShowsTheOpenOne) {
 
 // A crashed save left only its complete copy, and a scanner holds it. Held with
 // no sharing, OK saves no file that would hide the copy: the choice waits, and
-// the unload that can take the copy saves it into the copy's text. One the
-// scanner lets read is copied into place at the start, and the choice is saved
-// with the copy's keys, the scanner holding it through the unload.
+// the unload saves it into the copy's text, moved once the scanner let go or
+// copied into place while the scanner only reads it. One the scanner lets read
+// from the start is copied into place then, and OK saves at once.
 TEST_F(SettingDialogTest, OkWhileACrashedSavesCopyIsHeldWaitsForTheCopy) {
     const std::wstring copy = perUser_.Path().substr(0, perUser_.Path().rfind(L'\\')) + L"\\Tolltone.1a-2b.new";
-    const struct { const char* name; DWORD share; bool freedBeforeUnload; } rows[] = {
-        {"no sharing, freed before the unload", 0, true},
-        {"read shared through the unload", FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+    constexpr DWORD Freed = ~0u, ReadShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const struct { const char* name; DWORD share, shareAtUnload; } rows[] = {
+        {"no sharing, freed before the unload", 0, Freed},
+        {"no sharing, then read through the unload", 0, ReadShared},
+        {"read shared from the start through the unload", ReadShared, ReadShared},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -428,8 +430,10 @@ TEST_F(SettingDialogTest, OkWhileACrashedSavesCopyIsHeldWaitsForTheCopy) {
                       Control{dialog, 1}.Click();
                   }),
                   1);
-        EXPECT_EQ(FileExists(perUser_.Path()), !row.freedBeforeUnload) << "a new file hides the copy";
-        if (row.freedBeforeUnload) scanner.Reset();
+        EXPECT_EQ(FileExists(perUser_.Path()), row.share != 0) << "a new file hides the copy";
+        scanner.Reset();
+        if (row.shareAtUnload != Freed)
+            scanner.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, row.shareAtUnload, nullptr, OPEN_EXISTING, 0, nullptr));
         module_.Reset();
         scanner.Reset();
         const std::string saved = Stored();

@@ -53,6 +53,7 @@ std::string G711(WORD tag) {
     const WORD align = 1, bits = 8;
     std::memcpy(format.data(), fields, 4), std::memcpy(format.data() + 8, &bytesPerSecond, 4);
     std::memcpy(format.data() + 12, &align, 2), std::memcpy(format.data() + 14, &bits, 2);
+    format.append(2, '\0');  // cbSize: every tag but PCM has one
     std::string data;
     for (int16_t sample : Tone()) {
         // 14 bits (mu-law, biased by 33) or 13 bits (A-law) of magnitude; the
@@ -406,9 +407,6 @@ TEST_F(AsWindowsDocumentsTest, FilesWindowsWouldReadAsGarbageAreTurnedFirst) {
     }
 }
 
-// An older program wrote ANSI into a UTF-8-marked file: its bytes are no UTF-8.
-// Turned, they would become U+FFFD and the name would be lost; the file is read
-// as Windows reads it and no start, unload or save rewrites it.
 // A folder where nothing may be written (a read-only share, a guarded folder):
 // no file is made nor copied there.
 HANDLE WINAPI OpenOnlyExisting(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
@@ -428,9 +426,10 @@ void PatchReadOnlyFolder(HMODULE module) {
     PatchImport(module, "CopyFileW", reinterpret_cast<void*>(&CopyRefused));
 }
 
-// A marked file whose bytes are no UTF-8 is read as Windows reads it and never
-// rewritten; where nothing may be written it is read all the same, with no
-// copy tried first.
+// An older program wrote ANSI into a UTF-8-marked file: its bytes are no UTF-8.
+// Turned, they would become U+FFFD and the name would be lost; the file is read
+// as Windows reads it and no start, unload or save rewrites it. Where nothing
+// may be written it is read all the same, with no copy tried first.
 TEST_F(AsWindowsDocumentsTest, AMarkedFileWithBytesThatAreNoUtf8KeepsThem) {
     // Windows reads the mark into the first section's name: ours comes second.
     const std::string bytes = "\xEF\xBB\xBF[Other]\r\nk=2\r\n[Tolltone]\r\nEnable=1\r\nWaveName=caf\xE9.wav\r\n";
@@ -546,8 +545,9 @@ TEST_F(AsWindowsDocumentsTest, ALinkWhoseFileIsGoneGetsTheCopyBesideThatFile) {
 // the module starts: the copy cannot be moved, and no defaults may take the
 // file's place meanwhile, or the copy would never be taken. One it lets read
 // is copied into place at the start; one held with no sharing at all is taken
-// at the next minute. Either way the module chimes as the copy says.
-TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute) {
+// at the next minute. Either way the module chimes as the copy says, and once
+// the user deletes the file to start afresh, the copy never comes back.
+TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenOnceItCanBe) {
     const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
     const std::string values = Utf16Le(Settings(L"SignalType=0\r\nInterval=60"));
     const struct { const char* name; DWORD share; bool atStart; } rows[] = {
@@ -573,11 +573,10 @@ TEST_F(AsWindowsDocumentsTest, ACompleteCopyHeldAtTheStartIsTakenAtTheNextMinute
         EXPECT_EQ(VirtualSession::sounds.size(), 1u) << "the 10:00 chime";
         EXPECT_EQ(ReadBytes(file_), values);
         module_.Reset();
-        // The next start finds the copy no newer than the file: it goes, and a
-        // file the user deletes later does not come back from it.
-        Start(VirtualSession::At(10, 30, 0));
+        ASSERT_TRUE(::DeleteFileW(file_.c_str()));
+        Start(VirtualSession::At(10, 30, 0), 0);
+        EXPECT_EQ(Entry<int(WINAPI*)()>(module_.Get(), "IsModuleEnable")(), 0) << "the copy came back";
         EXPECT_EQ(::GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
-        EXPECT_EQ(ReadBytes(file_), values);
         module_.Reset();
         ::DeleteFileW(file_.c_str());
         ::DeleteFileW(copy.c_str());
@@ -599,23 +598,26 @@ BOOL WINAPI CountedMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
 }
 
 TEST_F(AsWindowsDocumentsTest, ARefusedMoveOfAHeldCopyIsTriedLessOften) {
-    const struct { bool refused; int moves; const char* when; } rows[] = {
-        {true, 5, "the start, then 10:00, 10:01, 10:03 and 10:07"},
-        {false, 12, "the start, then every minute from 10:00 to 10:10"},
+    constexpr DWORD NoScanner = ~0u;
+    const struct { const char* what; bool refused; DWORD share; bool copyRefused; int moves; } rows[] = {
+        {"refused: the start, then 10:00, 10:01, 10:03 and 10:07", true, NoScanner, false, 5},
+        {"held with no sharing: the start, then every minute from 10:00 to 10:10", false, 0, false, 12},
+        {"held, read shared, its copy refused: as a refusal", false, FILE_SHARE_READ | FILE_SHARE_WRITE, true, 5},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.when);
+        SCOPED_TRACE(row.what);
         const std::wstring copy = folder_.Path() + L"\\Norvex\\Quiver\\Tolltone.1a-2b.new";
         ASSERT_TRUE(WriteBytes(copy, Utf16Le(Settings(L"SignalType=0\r\nInterval=60"))));
         UniqueKernelHandle scanner;
-        if (!row.refused)  // held with no sharing: it cannot be copied into place either
-            scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (row.share != NoScanner)
+            scanner = AdoptFileHandle(::CreateFileW(copy.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr));
         module_ = LoadTolltone();
         ASSERT_TRUE(module_);
         VirtualSession::Install(module_.Get());
         VirtualSession::appData = folder_.Path();
         VirtualSession::nowMs = VirtualSession::At(9, 59, 30);
         PatchImport(module_.Get(), "MoveFileExW", reinterpret_cast<void*>(&CountedMove));
+        if (row.copyRefused) PatchImport(module_.Get(), "CopyFileW", reinterpret_cast<void*>(&CopyRefused));
         CopyMoves = 0;
         RefuseCopyMoves = row.refused;
         Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(window_.Get());
@@ -822,7 +824,6 @@ TEST_F(AsWindowsDocumentsTest, EveryFormatThePlatformDecodesStrikesTenEqualStrok
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        ASSERT_FALSE(row.wave.empty()) << "no codec to encode it";
         ASSERT_TRUE(WriteBytes(wave_, row.wave));
         ASSERT_TRUE(WriteBytes(file_, Utf16Le(Settings(L"SignalType=1\r\nInterval=3600"))));
         PartConversions = 0;
