@@ -102,6 +102,7 @@ void DefineRows() {
     FAILS(GetFinalPathNameByHandleW, 0, ERROR_NOT_ENOUGH_MEMORY);
     FAILS(GetFileAttributesW, INVALID_FILE_ATTRIBUTES, denied);
     FAILS(SetFileAttributesW, FALSE, denied);
+    FAILS(SetFileTime, FALSE, denied);
     FAILS(CopyFileW, FALSE, denied);
     FAILS(MoveFileExW, FALSE, ERROR_SHARING_VIOLATION);
     FAILS(DeleteFileW, FALSE, denied);
