@@ -195,7 +195,14 @@ namespace {
 // again after the user deleted the file. It goes once it can.
 constexpr FILETIME TakenCopyWritten{0x0C3F4000, 0x01A8E869};  // 1980-01-02 00:00 UTC
 
-bool IsTakenCopy(const FILETIME& written) { return ::CompareFileTime(&written, &TakenCopyWritten) <= 0; }
+// Within a day of the mark: FAT keeps local time, and the zone may change in
+// between. A time the file system does not keep (zero) is no mark.
+bool IsTakenCopy(const FILETIME& written) {
+    constexpr ULONGLONG Day = 864'000'000'000ULL;
+    const ULONGLONG at = ULONGLONG{written.dwHighDateTime} << 32 | written.dwLowDateTime;
+    const ULONGLONG mark = ULONGLONG{TakenCopyWritten.dwHighDateTime} << 32 | TakenCopyWritten.dwLowDateTime;
+    return at + Day >= mark && at <= mark + Day;
+}
 
 void MarkCopyTaken(const wchar_t* copy) {
     if (::DeleteFileW(copy)) return;
