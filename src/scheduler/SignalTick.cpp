@@ -2,6 +2,7 @@
 
 #include "scheduler/ChimeRules.h"
 #include "scheduler/MomentRules.h"
+#include "sound/WaveImage.h"
 
 namespace tolltone {
 namespace {
@@ -146,11 +147,12 @@ void SignalTick(const ChimeSettings& settings, int16_t& lastMinute, SignalState&
     const uint64_t until = boundary - now;
     SoundReadiness readiness = SoundReadiness::NoImage;
     // A coming minute whose local time cannot be read tells no lead: a firing
-    // in its second half is taken for it (and sounds nothing), lest the minute
-    // under way start and the coming one's start cut it a moment later.
+    // within the longest lead a mark may ask for is taken for it (and sounds
+    // nothing), lest the minute under way start and the coming one's start cut
+    // it a moment later.
     const bool forComing = known ? until <= SignalMarginMs + SignalSlackMs ||
                                        until <= LeadMs(settings, local, env, readiness, false) + SignalSlackMs
-                                 : until <= MinuteMs / 2;
+                                 : until <= SignalMarginMs + LatestMarkSeconds * 1000ull + SignalSlackMs;
     if (known && forComing) {
         LeadMs(settings, local, env, readiness, true);
         if (readiness == SoundReadiness::Pending) {

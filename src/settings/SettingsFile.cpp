@@ -195,17 +195,32 @@ namespace {
 // again after the user deleted the file. It goes once it can.
 constexpr FILETIME TakenCopyWritten{0x0C3F4000, 0x01A8E869};  // 1980-01-02 00:00 UTC
 
-// Within a day of the mark: FAT keeps local time, and the zone may change in
-// between. A time the file system does not keep (zero) is no mark.
+// The mark as it comes back: FAT keeps local time to 2 s, and the zone may have
+// changed since by whole quarter hours. A time the file system does not keep
+// (zero), or any other early one, is no mark.
 bool IsTakenCopy(const FILETIME& written) {
-    constexpr ULONGLONG Day = 864'000'000'000ULL;
-    const ULONGLONG at = ULONGLONG{written.dwHighDateTime} << 32 | written.dwLowDateTime;
-    const ULONGLONG mark = ULONGLONG{TakenCopyWritten.dwHighDateTime} << 32 | TakenCopyWritten.dwLowDateTime;
-    return at + Day >= mark && at <= mark + Day;
+    constexpr LONGLONG Second = 10'000'000, QuarterHour = 900 * Second, Within = 26 * 4 * QuarterHour;
+    const LONGLONG at = static_cast<LONGLONG>(ULONGLONG{written.dwHighDateTime} << 32 | written.dwLowDateTime);
+    const LONGLONG mark =
+        static_cast<LONGLONG>(ULONGLONG{TakenCopyWritten.dwHighDateTime} << 32 | TakenCopyWritten.dwLowDateTime);
+    const LONGLONG shift = at >= mark ? at - mark : mark - at;
+    const LONGLONG off = shift % QuarterHour;
+    return shift <= Within + 2 * Second && (off <= 2 * Second || off >= QuarterHour - 2 * Second);
+}
+
+// A read-only copy too: it is ours to remove. One that stays keeps its attributes.
+bool DeleteCopy(const wchar_t* copy) {
+    const DWORD attributes = ::GetFileAttributesW(copy);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        ::SetFileAttributesW(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (::DeleteFileW(copy)) return true;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        ::SetFileAttributesW(copy, attributes);
+    return false;
 }
 
 void MarkCopyTaken(const wchar_t* copy) {
-    if (::DeleteFileW(copy)) return;
+    if (DeleteCopy(copy)) return;
     // Writing attributes is no access a share mode can deny.
     const UniqueKernelHandle file = AdoptFileHandle(::CreateFileW(
         copy, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -216,7 +231,8 @@ void MarkCopyTaken(const wchar_t* copy) {
 // could not be searched. A copy already taken is not one: it goes if it can.
 struct CompleteCopy {
     wchar_t path[PathUnits] = {};
-    const wchar_t* name = nullptr;  // within path
+    size_t nameAt = 0;  // where its name begins within path
+    const wchar_t* Name() const { return path + nameAt; }
     FILETIME written{};
     CopyAdoption search = CopyAdoption::None;  // Adopted: one was found
 };
@@ -240,15 +256,20 @@ CompleteCopy FindNewestCopy(const wchar_t* place, const SettingsTexts& texts) {
     const size_t directoryLength = std::wcslen(directory) + 1;
     do {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        if (IsTakenCopy(data.ftLastWriteTime)) {
-            wchar_t taken[PathUnits];
-            if (JoinPath<wchar_t>(taken, PathUnits, {directory, data.cFileName})) ::DeleteFileW(taken);
+        wchar_t found[PathUnits];
+        if (!JoinPath<wchar_t>(found, PathUnits, {directory, data.cFileName})) continue;
+        // The search's times may lag on NTFS: a mark just set is read from the file.
+        WIN32_FILE_ATTRIBUTE_DATA now;
+        const FILETIME written =
+            ::GetFileAttributesExW(found, GetFileExInfoStandard, &now) ? now.ftLastWriteTime : data.ftLastWriteTime;
+        if (IsTakenCopy(written)) {
+            DeleteCopy(found);
             continue;
         }
-        if (::CompareFileTime(&data.ftLastWriteTime, &copy.written) < 0) continue;
-        if (!JoinPath<wchar_t>(copy.path, PathUnits, {directory, data.cFileName})) continue;
-        copy.written = data.ftLastWriteTime;
-        copy.name = copy.path + directoryLength;
+        if (::CompareFileTime(&written, &copy.written) < 0) continue;
+        std::wmemcpy(copy.path, found, PathUnits);
+        copy.written = written;
+        copy.nameAt = directoryLength;
         copy.search = CopyAdoption::Adopted;
     } while (::FindNextFileW(search, &data));
     ::FindClose(search);
@@ -278,13 +299,19 @@ bool SaverMayRun(const wchar_t* name, const SettingsTexts& texts) {
 // The rename of a complete copy into place; a copy held without sharing its
 // deletion is copied there instead. Left (with the rename's error) when neither
 // could be done.
-CopyAdoption PutCopyInPlace(const wchar_t* copy, const SettingsPath& place, const SettingsTexts& texts, DWORD moveFlags) {
-    if (::MoveFileExW(copy, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
+CopyAdoption PutCopyInPlace(const CompleteCopy& copy, const SettingsPath& place, const SettingsTexts& texts,
+                            DWORD moveFlags) {
+    if (::MoveFileExW(copy.path, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return CopyAdoption::Adopted;
     const DWORD error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return CopyAdoption::None;
-    if (error != ERROR_SHARING_VIOLATION) return CopyAdoption::Left;  // a refusal is told from a hold by its error
-    if (CopyIntoPlace(copy, place, texts, moveFlags)) {
-        MarkCopyTaken(copy);
+    // A refusal is told from a hold by its error. A copy whose saver may still
+    // rename it is not marked under that saver's hands: it waits.
+    if (error != ERROR_SHARING_VIOLATION || SaverMayRun(copy.Name(), texts)) {
+        ::SetLastError(error);
+        return CopyAdoption::Left;
+    }
+    if (CopyIntoPlace(copy.path, place, texts, moveFlags)) {
+        MarkCopyTaken(copy.path);
         return CopyAdoption::Adopted;
     }
     const DWORD copyError = ::GetLastError();
@@ -309,7 +336,7 @@ CopyAdoption AdoptCompleteCopy(const SettingsPath& path, const SettingsTexts& te
     const CompleteCopy copy = FindNewestCopy(place.text, texts);
     if (copy.search != CopyAdoption::Adopted) return copy.search;
     // Never over a file that another program has put back in the meantime.
-    return PutCopyInPlace(copy.path, place, texts, 0);
+    return PutCopyInPlace(copy, place, texts, 0);
 }
 
 CopyAdoption SettleCopyBesideFile(const SettingsPath& path, const SettingsTexts& texts) {
@@ -320,13 +347,13 @@ CopyAdoption SettleCopyBesideFile(const SettingsPath& path, const SettingsTexts&
         return CopyAdoption::None;
     // A search that failed proves nothing here: the file stands as it is.
     const CompleteCopy copy = FindNewestCopy(path.text, texts);
-    if (copy.search != CopyAdoption::Adopted || SaverMayRun(copy.name, texts)) return CopyAdoption::None;
+    if (copy.search != CopyAdoption::Adopted || SaverMayRun(copy.Name(), texts)) return CopyAdoption::None;
     if (::CompareFileTime(&copy.written, &file.ftLastWriteTime) <= 0) {
         ::DeleteFileW(copy.path);  // the file was written since: the copy is stale
         return CopyAdoption::None;
     }
     // The rename the crash cut off.
-    return PutCopyInPlace(copy.path, path, texts, MOVEFILE_REPLACE_EXISTING);
+    return PutCopyInPlace(copy, path, texts, MOVEFILE_REPLACE_EXISTING);
 }
 
 bool TurnForeignSettingsFile(const SettingsPath& path, const SettingsTexts& texts) {

@@ -216,16 +216,22 @@ TEST(SignalTick, AFailedReadOfTheLocalTimeStartsNoSoundTwice) {
     }
 }
 
-// A firing 40 s before the boundary is late for the minute under way even when
-// the coming minute's time cannot be read: that minute still sounds, at once.
+// With the coming minute's time unreadable, a firing farther from the boundary
+// than the longest lead a mark may ask for (30 s) is late for the minute under
+// way, which still sounds at once; one within it (a mark 30 s in) sounds nothing.
 TEST(SignalTick, ALateFiringSoundsTheMinuteUnderWayThoughTheComingOneCannotBeRead) {
-    Session s(OnTheSecond(60, 1));
-    s.env.failingLocalRead = 1;
-    s.env.SetClock(9, 59, 20);
-    SignalTick(s.settings, s.lastMinute, s.pending, s.env);
-    ASSERT_EQ(s.env.marked.size(), 1u);
-    EXPECT_EQ(s.env.marked[0].boundaryMs, At(9, 59, 0));
-    EXPECT_EQ(s.env.marked[0].strokes, 9);
+    const struct { int second, ms; size_t marked; } rows[] = {{20, 0, 1}, {27, 0, 1}, {29, 750, 0}, {59, 750, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.second);
+        Session s(OnTheSecond(60, 1));
+        s.env.failingLocalRead = 1;
+        s.env.SetClock(9, 59, row.second, row.ms);
+        SignalTick(s.settings, s.lastMinute, s.pending, s.env);
+        ASSERT_EQ(s.env.marked.size(), row.marked);
+        if (row.marked == 0) continue;
+        EXPECT_EQ(s.env.marked[0].boundaryMs, At(9, 59, 0));
+        EXPECT_EQ(s.env.marked[0].strokes, 9);
+    }
 }
 
 // Its mark decides when the timer runs out, so while the image is being made

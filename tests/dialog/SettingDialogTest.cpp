@@ -432,8 +432,10 @@ TEST_F(SettingDialogTest, OkWhileACrashedSavesCopyIsHeldWaitsForTheCopy) {
                   1);
         EXPECT_EQ(FileExists(perUser_.Path()), row.share != 0) << "a new file hides the copy";
         scanner.Reset();
-        if (row.shareAtUnload != Freed)
+        if (row.shareAtUnload != Freed) {
             scanner.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, row.shareAtUnload, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_NE(scanner.Get(), INVALID_HANDLE_VALUE);
+        }
         module_.Reset();
         scanner.Reset();
         const std::string saved = Stored();

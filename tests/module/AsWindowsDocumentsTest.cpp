@@ -417,7 +417,9 @@ HANDLE WINAPI OpenOnlyExisting(LPCWSTR path, DWORD access, DWORD share, LPSECURI
     }
     return ::CreateFileW(path, access, share, security, disposition, flags, from);
 }
+int RefusedCopies = 0;
 BOOL WINAPI CopyRefused(LPCWSTR, LPCWSTR, BOOL) {
+    ++RefusedCopies;
     ::SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
 }
@@ -618,13 +620,16 @@ TEST_F(AsWindowsDocumentsTest, ARefusedMoveOfAHeldCopyIsTriedLessOften) {
         VirtualSession::nowMs = VirtualSession::At(9, 59, 30);
         PatchImport(module_.Get(), "MoveFileExW", reinterpret_cast<void*>(&CountedMove));
         if (row.copyRefused) PatchImport(module_.Get(), "CopyFileW", reinterpret_cast<void*>(&CopyRefused));
-        CopyMoves = 0;
+        CopyMoves = RefusedCopies = 0;
         RefuseCopyMoves = row.refused;
         Entry<void(WINAPI*)(HWND)>(module_.Get(), "SetParentWindow")(window_.Get());
         Entry<int(WINAPI*)(int)>(module_.Get(), "InitialLoad")(0);
         Entry<int(WINAPI*)()>(module_.Get(), "StartModule")();
         VirtualSession::RunUntil(VirtualSession::At(10, 10, 5));
         EXPECT_EQ(CopyMoves, row.moves);
+        if (row.copyRefused) {
+            EXPECT_EQ(RefusedCopies, row.moves) << "each held move tried the copy";
+        }
         scanner.Reset();
         RefuseCopyMoves = false;
         VirtualSession::RunUntil(VirtualSession::At(10, 15, 5));

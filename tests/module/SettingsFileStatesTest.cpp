@@ -204,3 +204,30 @@ TEST_F(SettingsFileStatesTest, AnUnmarkedFileTurnsUtf16AsWhatTheUserWrote) {
         ::RegDeleteKeyW(HKEY_CURRENT_USER, LegacyKey);
     }
 }
+
+// A copy that a scanner holds while its saver, another launcher, still runs: it
+// is not copied into place and marked under that saver's hands, whose own
+// rename would then carry the mark over the file. It waits.
+TEST_F(SettingsFileStatesTest, AHeldCopyWhoseSaverRunsIsNotTakenUnderIt) {
+    RunningProcess saver;
+    ASSERT_NE(saver.info.hProcess, nullptr);
+    wchar_t running[64];
+    std::swprintf(running, 64, L"Tolltone.%lx-2b.new", saver.info.dwProcessId);
+    const std::wstring copyPath = Beside(running);
+    ASSERT_TRUE(WriteBytes(copyPath, "[Tolltone]\r\nEnable=1\r\nInterval=900\r\n"));
+    ASSERT_TRUE(SetWriteTime(copyPath, 133'000'000'000'000'000ULL));
+    {
+        const UniqueKernelHandle scanner = AdoptFileHandle(::CreateFileW(
+            copyPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(scanner);
+        InitialLoad();
+        EXPECT_FALSE(FileExists(perUser_.Path())) << "copied into place under its saver";
+        EXPECT_EQ(IsModuleEnable(), 0);
+    }
+    WIN32_FILE_ATTRIBUTE_DATA copy;
+    ASSERT_TRUE(::GetFileAttributesExW(copyPath.c_str(), GetFileExInfoStandard, &copy));
+    EXPECT_EQ(ULONGLONG{copy.ftLastWriteTime.dwHighDateTime} << 32 | copy.ftLastWriteTime.dwLowDateTime,
+              133'000'000'000'000'000ULL) << "marked";
+    Unload();
+    ::DeleteFileW(copyPath.c_str());
+}
