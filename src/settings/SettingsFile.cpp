@@ -143,20 +143,36 @@ StagingNames UniqueStagingNames(const SettingsPath& path, const SettingsTexts& t
     return names;
 }
 
+namespace {
+
+// Clears a file's read-only attribute for a moment: what to put back, or 0.
+DWORD MakeWritable(const wchar_t* path) {
+    const DWORD attributes = ::GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0) return 0;
+    return ::SetFileAttributesW(path, attributes & ~FILE_ATTRIBUTE_READONLY) ? attributes : 0;
+}
+
+// A read-only copy too: it is ours to remove. One that stays keeps its attributes.
+bool DeleteCopy(const wchar_t* copy) {
+    const DWORD restore = MakeWritable(copy);
+    if (::DeleteFileW(copy)) return true;
+    if (restore != 0) ::SetFileAttributesW(copy, restore);
+    return false;
+}
+
+} // namespace
+
 bool CopyIntoPlace(const wchar_t* from, const SettingsPath& place, const SettingsTexts& texts, DWORD moveFlags) {
     const SettingsPath staging = UniqueStagingNames(place, texts).writing;
     if (!staging.valid || !::CopyFileW(from, staging.text, TRUE)) return false;
     // The copy takes from's attributes: a read-only one is flushed writable,
     // and stays read-only in place.
-    const DWORD attributes = ::GetFileAttributesW(staging.text);
-    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (readOnly) ::SetFileAttributesW(staging.text, attributes & ~FILE_ATTRIBUTE_READONLY);
+    const DWORD restore = MakeWritable(staging.text);
     bool flushed = FlushToDisk(staging.text);
-    if (flushed && readOnly) flushed = ::SetFileAttributesW(staging.text, attributes) != 0;
+    if (flushed && restore != 0) flushed = ::SetFileAttributesW(staging.text, restore) != 0;
     if (flushed && ::MoveFileExW(staging.text, place.text, moveFlags | MOVEFILE_WRITE_THROUGH)) return true;
     const DWORD error = ::GetLastError();  // the caller tells a refusal and a file put back by it
-    ::SetFileAttributesW(staging.text, FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(staging.text);
+    DeleteCopy(staging.text);
     ::SetLastError(error);
     return false;
 }
@@ -206,17 +222,6 @@ bool IsTakenCopy(const FILETIME& written) {
     const LONGLONG shift = at >= mark ? at - mark : mark - at;
     const LONGLONG off = shift % QuarterHour;
     return shift <= Within + 2 * Second && (off <= 2 * Second || off >= QuarterHour - 2 * Second);
-}
-
-// A read-only copy too: it is ours to remove. One that stays keeps its attributes.
-bool DeleteCopy(const wchar_t* copy) {
-    const DWORD attributes = ::GetFileAttributesW(copy);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        ::SetFileAttributesW(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (::DeleteFileW(copy)) return true;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        ::SetFileAttributesW(copy, attributes);
-    return false;
 }
 
 void MarkCopyTaken(const wchar_t* copy) {
